@@ -1,0 +1,6 @@
+#include "worker/cataloguebaseurl.h"
+
+QString catalogueBaseUrl()
+{
+    return QStringLiteral(CATALOGUE_BASE_URL);
+}

@@ -1,0 +1,213 @@
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "library/download.h"
+#include "worker/module.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QStyleFactory>
+
+MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
+{
+    QThread::currentThread()->setObjectName(QStringLiteral("Thread_1"));
+    connectWorker();
+    workerThread.start();
+    ui->setupUi(this);
+    connectWidgets();
+    applyStyling();
+    emit getTopics();
+    emit getLetters();
+    emit getArticles();
+    initApplication();
+}
+
+MainWindow::~MainWindow()
+{
+    // Work under way on the worker (a copy, an extraction) is finished first; a catalogue
+    // request still waiting is cut short when the worker's event loop ends.
+    workerThread.quit();
+    workerThread.wait();
+    m_downloads.clear();
+    delete ui;
+}
+
+void MainWindow::connectWorker()
+{
+    auto *worker = new Module;
+    worker->moveToThread(&workerThread);
+    connect(&workerThread, &QThread::finished, worker, &QObject::deleteLater);
+
+    connect(this, &MainWindow::getTopics, worker, &Module::getTopicList);
+    connect(this, &MainWindow::getLetters, worker, &Module::getLetterList);
+    connect(this, &MainWindow::getArticles, worker, &Module::getArticles);
+    connect(this, &MainWindow::gm, worker, &Module::getModuleList);
+    connect(this, &MainWindow::gma, worker, &Module::getModuleListByAlpha);
+    connect(this, &MainWindow::unzip, worker, &Module::unzipFile);
+    connect(this, &MainWindow::copyDirs, worker, &Module::copyDirectories);
+
+    connect(worker, &Module::articlesReady, this, &MainWindow::displayArticles);
+    connect(worker, &Module::resultsReady, this, &MainWindow::refreshTopicList);
+    connect(worker, &Module::alphaResultsReady, this, &MainWindow::refreshLetterList);
+    connect(worker, &Module::refreshModuleAlpha, this, &MainWindow::refreshAlphaModuleList);
+    connect(worker, &Module::refreshModule, this, &MainWindow::refreshModuleList);
+    connect(worker, &Module::notifyFileDone, this, &MainWindow::notifyFileComplete);
+    connect(worker, &Module::writeLog, this, &MainWindow::writeLogMessage);
+    connect(worker, &Module::notifyCopyComplete, this, &MainWindow::copyComplete);
+}
+
+void MainWindow::connectWidgets()
+{
+    const char *const clicked = SIGNAL(clicked(bool));
+    struct Wire
+    {
+        QObject *sender;
+        const char *signal;
+        const char *slot;
+    };
+    QVector<Wire> wires = {
+        {ui->comboBox, SIGNAL(currentTextChanged(QString)), SLOT(changeTopic(QString))},
+        {ui->categoryComboBox, SIGNAL(currentTextChanged(QString)), SLOT(changeCategory(QString))},
+        {ui->listView, SIGNAL(clicked(QModelIndex)), SLOT(showModuleDetails(QModelIndex))},
+        {ui->listView_2, SIGNAL(clicked(QModelIndex)), SLOT(showModuleDetails_2(QModelIndex))},
+        {ui->downloadModuleButton, clicked, SLOT(downloadModule())},
+        {ui->downloadModuleButton_2, clicked, SLOT(downloadModule_2())},
+        {ui->launchModuleButton, clicked, SLOT(launchModule())},
+        {ui->launchModuleButton_2, clicked, SLOT(launchModule())},
+        {ui->launchModuleButton_3, clicked, SLOT(launchModule())},
+        {ui->downloadAllButton, clicked, SLOT(downloadAllTopicModules())},
+    };
+    const QList<QPushButton *> letterButtons = {
+        ui->am_button_a, ui->am_button_b, ui->am_button_c, ui->am_button_d,  ui->am_button_e,
+        ui->am_button_f, ui->am_button_g, ui->am_button_h, ui->am_button_i,  ui->am_button_j,
+        ui->am_button_k, ui->am_button_l, ui->am_button_m, ui->am_button_n,  ui->am_button_o,
+        ui->am_button_p, ui->am_button_q, ui->am_button_r, ui->am_button_s,  ui->am_button_t,
+        ui->am_button_u, ui->am_button_v, ui->am_button_w, ui->am_button_xyz};
+    for (QPushButton *button : letterButtons)
+        wires.append({button, clicked, SLOT(changeLetter())});
+    wires += {
+        {ui->module_3_button, clicked, SLOT(goToModule())},
+        {ui->module_4_button, clicked, SLOT(goToModule())},
+        {ui->tabWidget, SIGNAL(tabBarClicked(int)), SLOT(handleTabBarClick(int))},
+        {ui->updateCheckedModulesButton, clicked, SLOT(updateCheckedModules())},
+        {ui->selectUSBButton, clicked, SLOT(selectUSB())},
+        {ui->createUSBButton, clicked, SLOT(createUSB())},
+    };
+    for (const Wire &wire : qAsConst(wires))
+        connect(wire.sender, wire.signal, this, wire.slot);
+}
+
+void MainWindow::applyStyling()
+{
+    const QString green = QStringLiteral(
+        "color: #007400; background-color: #ffffff; border: 1px solid #007400; font-weight: bold;");
+    const QString blue = QStringLiteral(
+        "color: #0070c0; background-color: #ffffff; border: 1px solid #0070c0; font-weight: bold;");
+    const QString letter = QStringLiteral(
+        "background-color: #e2f0d9; border-top-left-radius: 8px; border-top-right-radius: 8px; "
+        "border-bottom-left-radius: 8px; border-bottom-right-radius: 8px;");
+    const QString groupTitle =
+        QStringLiteral("color: #0c77c3; font-size: 16px; font-weight: bold;");
+    const QString usbStep = QStringLiteral("color: #005392; font-size: 16px; font-weight: bold;");
+    const QString d13 = QStringLiteral("color: black; font-size: 13px; font-weight: normal;");
+    const QString d14b = QStringLiteral("color: black; font-size: 14px; font-weight: bold;");
+    const QString s11b = QStringLiteral("color: black; font-size: 11px; font-weight: bold;");
+    const QString s11 = QStringLiteral("color: black; font-size: 11px; font-weight: normal;");
+    const QString moduleTitle = QStringLiteral("border: 0px; color: #007400;");
+
+    ui->label_10->setStyleSheet(QStringLiteral("color: #005392;"));
+    ui->label_11->setStyleSheet(QStringLiteral("color: #3b9d3b;"));
+    ui->tabWidget->setObjectName(QStringLiteral("appTabWidget"));
+
+    ui->module_1->setStyleSheet(QStringLiteral("color: #0077c3;"));
+    ui->module_1_description->setStyleSheet(
+        QStringLiteral("color: black; font-size: 14px; border: 0px; font-weight: normal;"));
+    ui->module_2->setStyleSheet(moduleTitle);
+    ui->module_2_description->setStyleSheet(
+        QStringLiteral("color: black; font-size: 14px; font-weight: normal;"));
+    ui->module_3->setStyleSheet(moduleTitle);
+    ui->module_3_description->setStyleSheet(
+        QStringLiteral("color: black; font-size: 13px; border: 0px; font-weight: normal;"));
+    ui->module_4->setStyleSheet(moduleTitle);
+    ui->module_4_description->setStyleSheet(d13);
+    ui->groupBox_11->setObjectName(QStringLiteral("latestModules"));
+
+    ui->module_3_button->setStyleSheet(green);
+    ui->module_4_button->setStyleSheet(green);
+    ui->launchModuleButton_2->setStyleSheet(blue);
+    ui->downloadModuleButton_2->setStyleSheet(green);
+    ui->downloadAllButton->setStyleSheet(
+        QStringLiteral("background-color: #e2f0d9; border: 1px solid #4e5563;"));
+
+    ui->groupBox_4->setStyleSheet(groupTitle);
+    ui->groupBox_9->setStyleSheet(
+        QStringLiteral("color: #007400; font-size: 16px; font-weight: bold;"));
+    ui->listView_2->setStyleSheet(d13);
+    ui->textBrowser->setStyleSheet(d13);
+    ui->moduleName_2->setStyleSheet(d14b);
+    ui->packageSizeLabel_2->setStyleSheet(s11b);
+    ui->versionDetailsLabel_2->setStyleSheet(s11b);
+    ui->moduleVersionDetails_2->setStyleSheet(s11);
+    ui->packageSize_2->setStyleSheet(s11);
+
+    for (QPushButton *button : ui->tab_2->findChildren<QPushButton *>(
+             QRegularExpression(QStringLiteral("^am_button_")), Qt::FindDirectChildrenOnly))
+        button->setStyleSheet(letter);
+
+    ui->launchModuleButton->setStyleSheet(blue);
+    ui->downloadModuleButton->setStyleSheet(green);
+    ui->textBrowser_2->setStyleSheet(d13);
+    ui->moduleName->setStyleSheet(d14b);
+    ui->packageSizeLabel->setStyleSheet(s11b);
+    ui->versionDetailsLabel->setStyleSheet(s11b);
+    ui->moduleVersionDetails->setStyleSheet(s11);
+    ui->packageSize->setStyleSheet(s11);
+
+    ui->selectUSBButton->setStyleSheet(green);
+    ui->createUSBButton->setStyleSheet(green);
+    ui->launchModuleButton_3->setStyleSheet(blue);
+    ui->label_4->setStyleSheet(usbStep);
+    ui->label_6->setStyleSheet(usbStep);
+    ui->label_7->setStyleSheet(usbStep);
+    ui->label_10->setStyleSheet(QStringLiteral("color: #005392;"));
+    ui->groupBox_5->setStyleSheet(groupTitle);
+    ui->groupBox_6->setStyleSheet(groupTitle);
+    ui->groupBox_7->setStyleSheet(groupTitle);
+    ui->usbDrivePath->setStyleSheet(QStringLiteral("font-size: 12px;"));
+}
+
+void MainWindow::initApplication()
+{
+    qDebug() << "initApplication() called";
+    ui->comboBox->clear();
+    ui->progressBar->hide();
+    ui->progressBar_2->hide();
+    ui->updateProgressBar->hide();
+    ui->downloadModuleButton->setEnabled(false);
+    ui->versionDetailsLabel->hide();
+    ui->moduleVersionDetails->hide();
+    ui->packageSize->hide();
+    ui->packageSizeLabel->hide();
+    ui->downloadAllButton->setEnabled(false);
+    ui->downloadModuleButton_2->setEnabled(false);
+    ui->versionDetailsLabel_2->hide();
+    ui->moduleVersionDetails_2->hide();
+    ui->packageSize_2->hide();
+    ui->packageSizeLabel_2->hide();
+    ui->logWindow->setReadOnly(true);
+    // The style belongs to the button, which deletes it with itself.
+    QStyle *fusion = QStyleFactory::create(QStringLiteral("Fusion"));
+    if (fusion)
+        fusion->setParent(ui->selectUSBButton);
+    ui->selectUSBButton->setStyle(fusion);
+    ui->createUSBButton->setEnabled(false);
+
+    const QString libraryFolder = QDir::homePath() + QStringLiteral("/Desktop/Tavro Modules");
+    QDir library(libraryFolder);
+    if (!library.exists()) {
+        library.cdUp();
+        library.mkdir(QStringLiteral("Tavro Modules"));
+    }
+    settings.setValue(QStringLiteral("moduleDirectory"), libraryFolder);
+    ui->tabWidget->setCurrentIndex(0);
+}

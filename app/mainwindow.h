@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QMainWindow>
+#include <QModelIndex>
+#include <QSettings>
+#include <QStringList>
+#include <QStringListModel>
+#include <QThread>
+
+#include <deque>
+#include <memory>
+
+namespace Ui {
+class MainWindow;
+}
+class Download;
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+signals:
+    void getTopics();
+    void getLetters();
+    void getArticles();
+    void gm(QString tid);
+    void gma(QString lid);
+    void unzip(QString f, QString d);
+    void copyDirs(QString s, QString d);
+
+public slots:
+    void refreshCategoryList();
+    void refreshTopicList(QJsonArray topicList);
+    void displayArticles(QJsonArray articles);
+    void refreshLetterList(QJsonArray letterList);
+    void refreshModuleList(QJsonArray topicList);
+    void refreshAlphaModuleList(QJsonArray topicList);
+    void notifyFileComplete(QString status);
+    void copyComplete();
+
+private slots:
+    void delay(int millisecondsToWait);
+    void changeTopic(QString topic);
+    void changeCategory(QString category);
+    void changeLetter();
+    void goToModule();
+    void showModuleDetails(QModelIndex qmIndex);
+    void showModuleDetails_2(QModelIndex qmIndex);
+    void selectUSB();
+    void downloadModule();
+    void downloadModule_2();
+    void downloadAllTopicModules();
+    void launchModule();
+    void downloadProgress(qint64 bytesReceived, qint64 bytesTotal);
+    void downloadProgress_2(qint64 bytesReceived, qint64 bytesTotal);
+    void updateProgress(qint64 bytesReceived, qint64 bytesTotal);
+    void callDF0();
+    void callDF1();
+    void callDF2();
+    void callDF3();
+    void downloadFinished(int cflag);
+    void initApplication();
+    void updateModuleTable();
+    void updateCheckedModules();
+    void updateModule(QString moduleId);
+    void downloadTopicModule(QString moduleId);
+    void updateModules();
+    void createUSB();
+    void writeLogMessage(QString message);
+    void handleTabBarClick(int selection);
+    void downloadTopicModules();
+
+private:
+    void connectWorker();
+    void connectWidgets();
+    void applyStyling();
+    void startDownload(int cflag, const QJsonObject &record, const QString &link);
+    void installExtracted(const QString &status);
+
+    QThread workerThread;
+    QJsonArray topicArray;
+    QJsonArray topicModuleArray;
+    QJsonArray alphaModuleArray;
+    QJsonArray letterArray;
+    QJsonArray articleArray;
+    QString topicDownloadLink;
+    QString alphaDownloadLink;
+    QStringListModel *topicModuleModel = nullptr;
+    QStringListModel *alphaModuleModel = nullptr;
+    QSettings settings;
+    QJsonObject selectedTopicModule;
+    QJsonObject selectedAlphaModule;
+    // Downloads under way, each owning its reply and its partly written archive.
+    std::vector<std::unique_ptr<Download>> m_downloads;
+    QStringList updateModuleIds;
+    QStringList topicModuleIds;
+    QString usbDrivePath;
+    // Records whose archives have been handed to the worker, in the order the worker unpacks them;
+    // a record joins the library index only once its archive has been unpacked in full.
+    std::deque<QJsonObject> m_awaitingExtraction;
+    Ui::MainWindow *ui;
+};

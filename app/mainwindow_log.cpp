@@ -1,0 +1,45 @@
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include <QDebug>
+#include <QEventLoop>
+#include <QScrollBar>
+#include <QTimer>
+
+void MainWindow::writeLogMessage(QString message)
+{
+    ui->logWindow->appendPlainText(message);
+    QScrollBar *bar = ui->logWindow->verticalScrollBar();
+    bar->setValue(bar->maximum());
+}
+
+void MainWindow::copyComplete()
+{
+    writeLogMessage(QStringLiteral("Modules copied!"));
+}
+
+void MainWindow::notifyFileComplete(QString status)
+{
+    qDebug() << "File Unzipping Complete: " << status;
+    installExtracted(status);
+}
+
+void MainWindow::delay(int millisecondsToWait)
+{
+    if (millisecondsToWait <= 0)
+        return;
+    // A nested event loop that sleeps until the timer fires: every kind of event is handled
+    // meanwhile, and no processor time is spent polling the clock.
+    QEventLoop wait;
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    connect(&timer, &QTimer::timeout, &wait, &QEventLoop::quit);
+    timer.start(millisecondsToWait);
+    wait.exec(QEventLoop::AllEvents);
+}
+
+void MainWindow::handleTabBarClick(int selection)
+{
+    qDebug() << "User just selected a new tab with index: " << selection;
+}

@@ -1,0 +1,3 @@
+#include "library/download.h"
+
+Download::Download(QObject *parent) : QObject(parent) {}

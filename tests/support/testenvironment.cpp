@@ -1,0 +1,23 @@
+#include "support/testenvironment.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+TestEnvironment::TestEnvironment()
+    : m_home(QDir::tempPath() + QStringLiteral("/corvelle-home-XXXXXX"))
+{
+    const QByteArray home = m_home.path().toUtf8();
+    qputenv("HOME", home);
+    qputenv("XDG_CONFIG_HOME", home + "/.config");
+    qputenv("XDG_DATA_HOME", home + "/.local/share");
+    qputenv("XDG_CACHE_HOME", home + "/.cache");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QDir(m_home.path()).mkpath(QStringLiteral("Desktop"));
+    QStandardPaths::setTestModeEnabled(true);
+}
+
+QString TestEnvironment::libraryFolder() const
+{
+    return m_home.path() + QStringLiteral("/Desktop/Tavro Modules");
+}

@@ -1,0 +1,118 @@
+#include "worker/module.h"
+
+#include "worker/archiveextractor.h"
+#include "worker/cataloguebaseurl.h"
+#include "worker/librarycopier.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QUrl>
+
+Module::Module(QObject *parent) : QObject(parent) {}
+
+Module::~Module()
+{
+    // Replies still waiting are cut short; nobody listens for their answers any more.
+    if (m_network) {
+        for (QNetworkReply *reply : m_network->findChildren<QNetworkReply *>()) {
+            reply->disconnect(this);
+            reply->abort();
+        }
+    }
+}
+
+void Module::getTopicList()
+{
+    request(QStringLiteral("%1/api/topics"), QString(), &Module::resultsReady);
+}
+
+void Module::getLetterList()
+{
+    request(QStringLiteral("%1/api/letters"), QString(), &Module::alphaResultsReady);
+}
+
+void Module::getArticles()
+{
+    request(QStringLiteral("%1/api/articles"), QString(), &Module::articlesReady);
+}
+
+void Module::getModuleList(QString topicId)
+{
+    request(topicId.isEmpty() ? QStringLiteral("%1/api/modules")
+                              : QStringLiteral("%1/api/modules/topic/"),
+            topicId, &Module::refreshModule, &m_topicModulesReply);
+}
+
+void Module::getModuleListByAlpha(QString alphaId)
+{
+    request(alphaId.isEmpty() ? QStringLiteral("%1/api/modules")
+                              : QStringLiteral("%1/api/modules/letter/"),
+            alphaId, &Module::refreshModuleAlpha, &m_letterModulesReply);
+}
+
+void Module::request(const QString &urlTemplate, const QString &id, Deliver deliver,
+                     QPointer<QNetworkReply> *current)
+{
+    if (!m_network)
+        m_network = new QNetworkAccessManager(this);
+
+    // An older pick of the same view that has not been answered yet is answered now, empty,
+    // so that its late answer can never replace the list of this newer pick.
+    if (current && *current) {
+        QNetworkReply *superseded = *current;
+        superseded->disconnect(this);
+        superseded->abort();
+        answer(superseded, deliver);
+    }
+
+    const QUrl url(urlTemplate.arg(catalogueBaseUrl()) + id, QUrl::TolerantMode);
+    QNetworkReply *reply = m_network->get(QNetworkRequest(url));
+    if (current)
+        *current = reply;
+    connect(reply, &QNetworkReply::finished, this,
+            [this, reply, deliver] { answer(reply, deliver); });
+}
+
+void Module::answer(QNetworkReply *reply, Deliver deliver)
+{
+    QJsonArray result;
+    if (reply->error() != QNetworkReply::NoError) {
+        qDebug() << "Failure" << reply->errorString();
+    } else {
+        // The body counts up to its first NUL byte, as text.
+        const QByteArray body = reply->readAll();
+        result = QJsonDocument::fromJson(
+                     QString::fromUtf8(body.constData(), qstrnlen(body.constData(), body.size()))
+                         .toUtf8())
+                     .array();
+    }
+    reply->deleteLater();
+    emit(this->*deliver)(result);
+}
+
+void Module::unzipFile(QString filename, QString directoryName)
+{
+    const ExtractResult result = extractArchive(filename, directoryName);
+    // The archive has served its purpose whether or not it could be unpacked.
+    QFile::remove(filename);
+    if (!result.ok)
+        qDebug().noquote() << "Unpacking" << filename << "failed:" << result.error;
+    emit notifyFileDone(result.ok ? QStringLiteral("success")
+                                  : QStringLiteral("failure: ") + result.error);
+}
+
+void Module::copyDirectories(QString source, QString dest)
+{
+    copyRecursively(source, dest);
+    emit notifyCopyComplete();
+}
+
+bool Module::copyRecursively(QString s, QString f)
+{
+    LibraryCopier copier([this](const QString &line) { emit writeLog(line); });
+    return copier.copyRecursively(s, f);
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QJsonArray>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+// The worker: fetches the catalogue, unpacks downloaded archives and copies the library to a
+// drive. Lives on the worker thread; talks to the window only through its signals.
+class Module : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Module(QObject *parent = nullptr);
+    ~Module() override;
+
+signals:
+    void resultsReady(QJsonArray topics);
+    void articlesReady(QJsonArray topics);
+    void alphaResultsReady(QJsonArray letters);
+    void refreshModuleAlpha(QJsonArray modules);
+    void refreshModule(QJsonArray modules);
+    void notifyFileDone(QString status);
+    void writeLog(QString message);
+    void notifyCopyComplete();
+
+public slots:
+    void getTopicList();
+    void getLetterList();
+    void getArticles();
+    void getModuleList(QString topicId);
+    void getModuleListByAlpha(QString alphaId);
+    void unzipFile(QString filename, QString directoryName);
+    void copyDirectories(QString source, QString dest);
+    bool copyRecursively(QString s, QString f);
+
+private:
+    using Deliver = void (Module::*)(QJsonArray);
+    void request(const QString &urlTemplate, const QString &id, Deliver deliver,
+                 QPointer<QNetworkReply> *current = nullptr);
+    void answer(QNetworkReply *reply, Deliver deliver);
+
+    // Created on first use so that it belongs to the worker thread.
+    QNetworkAccessManager *m_network = nullptr;
+    // The module-list request of each view still waiting for its answer; a newer pick
+    // supersedes it, so the view always ends with the answer to the last pick.
+    QPointer<QNetworkReply> m_topicModulesReply;
+    QPointer<QNetworkReply> m_letterModulesReply;
+};
