@@ -1,0 +1,53 @@
+#include "browse/topicchoice.h"
+
+#include "browse/catalogrecord.h"
+
+#include <QSet>
+
+#include <algorithm>
+
+namespace TopicChoice {
+
+QString allCategories()
+{
+    return QStringLiteral("All categories");
+}
+
+QString allTopics()
+{
+    return QStringLiteral("All topics");
+}
+
+QStringList categories()
+{
+    return {allCategories(),
+            QStringLiteral("Body Location and Systems"),
+            QStringLiteral("Disorders and Conditions"),
+            QStringLiteral("Diagnosis and Therapy"),
+            QStringLiteral("Demographic Groups"),
+            QStringLiteral("Health and Wellness"),
+            QStringLiteral("Language Translations"),
+            QStringLiteral("Special Series")};
+}
+
+QStringList topicNamesUnder(const QJsonArray &topics, const QString &category)
+{
+    const bool everyTopic = category == allCategories();
+    QStringList names;
+    QSet<QString> seen;
+    for (const QJsonValue &value : topics) {
+        const QJsonObject topic = value.toObject();
+        if (!everyTopic && CatalogRecord::readString(topic, QStringLiteral("category")) != category)
+            continue;
+        const QString name = CatalogRecord::readString(topic, QStringLiteral("name"));
+        if (seen.contains(name))
+            continue;
+        seen.insert(name);
+        names.append(name);
+    }
+    // QString's ordering compares UTF-16 code units, case-sensitively.
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace TopicChoice

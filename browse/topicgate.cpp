@@ -1,0 +1,3 @@
+#include "browse/topicgate.h"
+
+QString topicGate = QStringLiteral("0");
