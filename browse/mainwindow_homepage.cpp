@@ -1,8 +1,92 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "browse/catalogrecord.h"
+#include "browse/homepagejump.h"
+
+#include <QDebug>
+#include <QJsonDocument>
+
+using namespace CatalogRecord;
+
 void MainWindow::displayArticles(QJsonArray articles)
 {
-    Q_UNUSED(articles)
+    articleArray = articles;
+    for (const QJsonValue &value : qAsConst(articleArray)) {
+        const QJsonObject article = value.toObject();
+        const QString name = readString(article, QStringLiteral("name"));
+        const QString description = readString(article, QStringLiteral("description"));
+        const bool withoutModules = readArray(article, QStringLiteral("modules")).isEmpty();
+        switch (readWholeNumber(article, QStringLiteral("aorder"))) {
+        case 1:
+            ui->module_1->setTitle(name);
+            ui->module_1_description->setText(description);
+            break;
+        case 2:
+            ui->module_2->setTitle(name);
+            ui->module_2_description->setText(description);
+            break;
+        case 3:
+            ui->module_3->setTitle(name);
+            ui->module_3_description->setText(description);
+            if (withoutModules)
+                ui->module_3_button->hide();
+            break;
+        case 4:
+            ui->module_4->setTitle(name);
+            ui->module_4_description->setText(description);
+            if (withoutModules)
+                ui->module_4_button->hide();
+            break;
+        default:
+            break;
+        }
+    }
 }
-void MainWindow::goToModule() {}
+
+void MainWindow::goToModule()
+{
+    const int slot = HomepageJump::slotNumber(sender() ? sender()->objectName() : QString());
+    // The article list may be replaced while a jump waits for its module list.
+    const QJsonArray articles = articleArray;
+    for (const QJsonValue &value : articles) {
+        const QJsonObject article = value.toObject();
+        if (!holdsNumber(article, QStringLiteral("aorder"), slot))
+            continue;
+        qDebug().noquote() << QJsonDocument(article).toJson(QJsonDocument::Compact);
+
+        const QString name = readString(article, QStringLiteral("name"));
+        if (readArray(article, QStringLiteral("modules")).isEmpty())
+            continue;
+        const QString buttonName = HomepageJump::letterButtonName(name);
+        auto *letterButton =
+            buttonName.isEmpty() ? nullptr : ui->tabWidget->findChild<QPushButton *>(buttonName);
+        if (!letterButton) {
+            qDebug() << "No letter button leads to the module" << name;
+            continue;
+        }
+
+        ui->tabWidget->setCurrentIndex(1);
+        letterButton->click();
+        delay(3000);
+
+        int row = 0;
+        const QJsonArray listed = alphaModuleArray;
+        for (int position = 0; position < listed.size(); ++position) {
+            const QString listedName =
+                readString(recordAt(listed, position), QStringLiteral("name"));
+            qDebug() << listedName << name;
+            if (listedName == name)
+                row = position;
+        }
+        if (!ui->listView_2->model()) {
+            qDebug() << "No module list has arrived to select" << name << "in";
+            continue;
+        }
+        const QModelIndex index = ui->listView_2->model()->index(row, 0);
+        if (!index.isValid())
+            continue;
+        ui->listView_2->setCurrentIndex(index);
+        showModuleDetails_2(index);
+    }
+}

@@ -1,16 +1,66 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "browse/catalogrecord.h"
+
+#include <QDebug>
+
+using namespace CatalogRecord;
+
 void MainWindow::refreshLetterList(QJsonArray letterList)
 {
-    Q_UNUSED(letterList)
+    letterArray = letterList;
 }
-void MainWindow::changeLetter() {}
+
+void MainWindow::changeLetter()
+{
+    auto *button = qobject_cast<QPushButton *>(sender());
+    if (!button) {
+        qDebug() << "changeLetter() needs a letter button as its sender";
+        return;
+    }
+    const QString caption = button->text();
+    ui->groupBox_4->setTitle(QStringLiteral("Module List (") + caption + QStringLiteral(")"));
+    const QString letterId = lastIdNamed(letterArray, caption);
+
+    // The old details would otherwise sit beside a list they no longer belong to.
+    ui->moduleName_2->clear();
+    ui->textBrowser->clear();
+    ui->downloadModuleButton_2->setEnabled(false);
+    ui->versionDetailsLabel_2->hide();
+    ui->moduleVersionDetails_2->hide();
+    ui->packageSizeLabel_2->hide();
+    ui->packageSize_2->hide();
+
+    emit gma(letterId);
+}
+
 void MainWindow::refreshAlphaModuleList(QJsonArray topicList)
 {
-    Q_UNUSED(topicList)
+    alphaModuleArray = listedModules(topicList);
+    if (!alphaModuleModel)
+        alphaModuleModel = new QStringListModel(this);
+    // Resetting the model drops the view's selection and current row with the old list.
+    alphaModuleModel->setStringList(names(alphaModuleArray));
+    if (ui->listView_2->model() != alphaModuleModel)
+        ui->listView_2->setModel(alphaModuleModel);
 }
+
 void MainWindow::showModuleDetails_2(QModelIndex qmIndex)
 {
-    Q_UNUSED(qmIndex)
+    const int row = qmIndex.row();
+    if (row < 0 || row >= alphaModuleArray.size())
+        return;
+
+    selectedAlphaModule = recordAt(alphaModuleArray, row);
+    ui->moduleName_2->setText(readString(selectedAlphaModule, QStringLiteral("name")));
+    ui->textBrowser->setText(readString(selectedAlphaModule, QStringLiteral("description")));
+    ui->moduleVersionDetails_2->setText(readString(selectedAlphaModule, QStringLiteral("version")));
+    ui->packageSize_2->setText(readString(selectedAlphaModule, QStringLiteral("packageSize")));
+    alphaDownloadLink = readString(selectedAlphaModule, QStringLiteral("downloadLink"));
+    ui->downloadModuleButton_2->setEnabled(!alphaDownloadLink.isEmpty());
+    ui->versionDetailsLabel_2->show();
+    ui->moduleVersionDetails_2->show();
+    ui->packageSizeLabel_2->show();
+    ui->packageSize_2->show();
 }

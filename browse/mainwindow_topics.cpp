@@ -1,24 +1,108 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-void MainWindow::refreshCategoryList() {}
+#include "browse/catalogrecord.h"
+#include "browse/topicchoice.h"
+#include "browse/topicgate.h"
+
+#include <QDebug>
+
+using namespace CatalogRecord;
+
+void MainWindow::refreshCategoryList()
+{
+    // The first entry added to the empty selector becomes current and already runs
+    // changeCategory with "All categories".
+    for (const QString &category : TopicChoice::categories())
+        ui->categoryComboBox->addItem(category);
+    ui->categoryComboBox->setCurrentIndex(0);
+    changeCategory(QString());
+}
+
 void MainWindow::refreshTopicList(QJsonArray topicList)
 {
-    Q_UNUSED(topicList)
+    refreshCategoryList();
+    topicArray = topicList;
+    ui->comboBox->addItem(TopicChoice::allTopics());
+    // The first filling keeps the service's order, duplicates included.
+    ui->comboBox->addItems(names(topicArray));
+    ui->comboBox->setCurrentIndex(0);
+    changeTopic(QString());
 }
+
 void MainWindow::changeCategory(QString category)
 {
-    Q_UNUSED(category)
+    qDebug().noquote() << "Category Selected: " + category;
+    const QStringList topicNames = TopicChoice::topicNamesUnder(topicArray, category);
+
+    topicGate = QStringLiteral("0");
+    ui->comboBox->clear();
+    qDebug() << topicNames;
+    QString topicToChoose;
+    if (category == TopicChoice::allCategories()) {
+        ui->comboBox->addItem(TopicChoice::allTopics());
+        topicToChoose = TopicChoice::allTopics();
+    } else if (!topicNames.isEmpty()) {
+        topicToChoose = topicNames.first();
+    }
+    ui->comboBox->addItems(topicNames);
+    topicGate = QStringLiteral("1");
+    changeTopic(topicToChoose);
 }
+
 void MainWindow::changeTopic(QString topic)
 {
-    Q_UNUSED(topic)
+    if (topicGate != QLatin1String("1"))
+        return;
+
+    ui->moduleName->clear();
+    ui->textBrowser_2->clear();
+    ui->downloadModuleButton->setEnabled(false);
+    ui->versionDetailsLabel->hide();
+    ui->moduleVersionDetails->hide();
+    ui->packageSize->hide();
+    ui->packageSizeLabel->hide();
+    ui->progressBar->setMaximum(100);
+    ui->progressBar->setValue(0);
+
+    ui->downloadAllButton->setEnabled(topic != TopicChoice::allTopics() && !topic.isEmpty());
+    emit gm(lastIdNamed(topicArray, topic));
 }
+
 void MainWindow::refreshModuleList(QJsonArray topicList)
 {
-    Q_UNUSED(topicList)
+    topicModuleArray = topicList;
+    // Download All may take the ids only while a real topic is chosen.
+    const bool wholeTopic = ui->downloadAllButton->isEnabled();
+    topicModuleIds = wholeTopic ? ids(topicModuleArray) : QStringList();
+    ui->topicPackageSize->setText(wholeTopic ? totalSizeText(totalPackageSize(topicModuleArray))
+                                             : QString());
+
+    if (!topicModuleModel)
+        topicModuleModel = new QStringListModel(this);
+    // Resetting the model drops the view's selection and current row with the old list.
+    topicModuleModel->setStringList(names(topicModuleArray));
+    if (ui->listView->model() != topicModuleModel)
+        ui->listView->setModel(topicModuleModel);
+
+    updateModuleTable();
 }
+
 void MainWindow::showModuleDetails(QModelIndex qmIndex)
 {
-    Q_UNUSED(qmIndex)
+    const int row = qmIndex.row();
+    if (row < 0 || row >= topicModuleArray.size())
+        return;
+
+    selectedTopicModule = recordAt(topicModuleArray, row);
+    ui->moduleName->setText(readString(selectedTopicModule, QStringLiteral("name")));
+    ui->textBrowser_2->setText(readString(selectedTopicModule, QStringLiteral("description")));
+    ui->moduleVersionDetails->setText(readString(selectedTopicModule, QStringLiteral("version")));
+    ui->packageSize->setText(readString(selectedTopicModule, QStringLiteral("packageSize")));
+    topicDownloadLink = readString(selectedTopicModule, QStringLiteral("downloadLink"));
+    ui->downloadModuleButton->setEnabled(!topicDownloadLink.isEmpty());
+    ui->versionDetailsLabel->show();
+    ui->moduleVersionDetails->show();
+    ui->packageSizeLabel->show();
+    ui->packageSize->show();
 }
