@@ -1,0 +1,110 @@
+// A stand-in for the remote catalogue service: serves a catalogue folder (records and module
+// archives) on one host and port until it receives SIGINT or SIGTERM.
+
+#include "catalogue.h"
+#include "catalogueserver.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+
+#include <atomic>
+#include <csignal>
+#include <iostream>
+#include <pthread.h>
+#include <thread>
+
+namespace {
+
+int fail(const QString &message)
+{
+    std::cerr << "catalogue-service: " << message.toStdString() << std::endl;
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // The stop signals are taken by sigwait() below; blocking them before any thread starts
+    // keeps them away from the server's worker threads.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // A client that hangs up during a download must not end the service.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("catalogue-service"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Serves a health-education catalogue (records and module archives) over "
+                       "HTTP."));
+    parser.addHelpOption();
+    const QCommandLineOption hostOption(QStringLiteral("host"),
+                                        QStringLiteral("Address to listen on."),
+                                        QStringLiteral("host"), QStringLiteral("127.0.0.1"));
+    const QCommandLineOption portOption(QStringLiteral("port"),
+                                        QStringLiteral("Port to listen on; 0 picks a free one."),
+                                        QStringLiteral("port"), QStringLiteral("8642"));
+    const QCommandLineOption catalogueOption(
+        QStringLiteral("catalogue"),
+        QStringLiteral("Catalogue folder (default: \"catalogue\" next to this program)."),
+        QStringLiteral("dir"),
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("catalogue")));
+    const QCommandLineOption revisionOption(
+        QStringLiteral("revision"),
+        QStringLiteral("Catalogue revision to publish: 1, or 2 for the updated modules."),
+        QStringLiteral("n"), QStringLiteral("1"));
+    parser.addOptions({hostOption, portOption, catalogueOption, revisionOption});
+    parser.process(app);
+    if (!parser.positionalArguments().isEmpty())
+        return fail(QStringLiteral("unexpected argument: ") + parser.positionalArguments().first());
+
+    bool portOk = false;
+    const int port = parser.value(portOption).toInt(&portOk);
+    if (!portOk || port < 0 || port > 65535)
+        return fail(QStringLiteral("--port needs a number from 0 to 65535"));
+    const QString revisionText = parser.value(revisionOption);
+    if (revisionText != QLatin1String("1") && revisionText != QLatin1String("2"))
+        return fail(QStringLiteral("--revision must be 1 or 2"));
+    const int revision = revisionText.toInt();
+
+    Catalogue catalogue;
+    QString error;
+    const QString folder = parser.value(catalogueOption);
+    if (!catalogue.load(folder, revision, &error))
+        return fail(error);
+
+    const std::string host = parser.value(hostOption).toStdString();
+    CatalogueServer server(catalogue, host);
+    const int boundPort = server.bind(port);
+    if (boundPort < 0) {
+        return fail(
+            QStringLiteral("cannot listen on %1 port %2").arg(parser.value(hostOption)).arg(port));
+    }
+    std::cerr << "catalogue-service: revision " << revision << ", " << catalogue.topicCount()
+              << " topics, " << catalogue.moduleCount() << " modules from "
+              << QDir(folder).absolutePath().toStdString() << std::endl;
+    std::cout << "listening on " << server.rootUrl().toStdString() << std::endl;
+
+    const pthread_t mainThread = pthread_self();
+    std::atomic<bool> stopping{false};
+    std::thread serving([&] {
+        if (!server.listen())
+            std::cerr << "catalogue-service: serving stopped unexpectedly" << std::endl;
+        if (!stopping)
+            pthread_kill(mainThread, SIGTERM);
+    });
+
+    int received = 0;
+    sigwait(&stopSignals, &received);
+    stopping = true;
+    server.stop();
+    serving.join();
+    std::cerr << "catalogue-service: stopped" << std::endl;
+    return 0;
+}
