@@ -33,6 +33,8 @@ struct TestServer::Private
 TestServer::TestServer() : d(new Private)
 {
     d->server.new_task_queue = [] { return new httplib::ThreadPool(8); };
+    // One request per connection: stopping the server then never waits for idle keep-alives.
+    d->server.set_keep_alive_max_count(1);
     d->server.Get(".*", [this](const httplib::Request &request, httplib::Response &response) {
         Answer answer;
         bool known = false;
