@@ -97,6 +97,16 @@ void MainWindow::connectWidgets()
         connect(wire.sender, wire.signal, this, wire.slot);
 }
 
+namespace {
+// The form's style sheets select these widgets by the names given here; a widget already
+// polished under its form name must apply its style sheet again to match them.
+void renameStyled(QWidget *widget, const QString &name)
+{
+    widget->setObjectName(name);
+    widget->setStyleSheet(widget->styleSheet());
+}
+} // namespace
+
 void MainWindow::applyStyling()
 {
     const QString green = QStringLiteral(
@@ -117,7 +127,7 @@ void MainWindow::applyStyling()
 
     ui->label_10->setStyleSheet(QStringLiteral("color: #005392;"));
     ui->label_11->setStyleSheet(QStringLiteral("color: #3b9d3b;"));
-    ui->tabWidget->setObjectName(QStringLiteral("appTabWidget"));
+    renameStyled(ui->tabWidget, QStringLiteral("appTabWidget"));
 
     ui->module_1->setStyleSheet(QStringLiteral("color: #0077c3;"));
     ui->module_1_description->setStyleSheet(
@@ -130,7 +140,7 @@ void MainWindow::applyStyling()
         QStringLiteral("color: black; font-size: 13px; border: 0px; font-weight: normal;"));
     ui->module_4->setStyleSheet(moduleTitle);
     ui->module_4_description->setStyleSheet(d13);
-    ui->groupBox_11->setObjectName(QStringLiteral("latestModules"));
+    renameStyled(ui->groupBox_11, QStringLiteral("latestModules"));
 
     ui->module_3_button->setStyleSheet(green);
     ui->module_4_button->setStyleSheet(green);

@@ -16,12 +16,11 @@ Module::Module(QObject *parent) : QObject(parent) {}
 
 Module::~Module()
 {
-    // Replies still waiting are cut short; nobody listens for their answers any more.
+    // Replies still waiting are cut short by the manager's deletion; nobody listens for
+    // their answers any more.
     if (m_network) {
-        for (QNetworkReply *reply : m_network->findChildren<QNetworkReply *>()) {
+        for (QNetworkReply *reply : m_network->findChildren<QNetworkReply *>())
             reply->disconnect(this);
-            reply->abort();
-        }
     }
 }
 

@@ -1,6 +1,7 @@
 #include "support/testenvironment.h"
 
 #include <QDir>
+#include <QFile>
 #include <QStandardPaths>
 
 TestEnvironment::TestEnvironment()
@@ -11,6 +12,10 @@ TestEnvironment::TestEnvironment()
     qputenv("XDG_CONFIG_HOME", home + "/.config");
     qputenv("XDG_DATA_HOME", home + "/.local/share");
     qputenv("XDG_CACHE_HOME", home + "/.cache");
+    qputenv("XDG_RUNTIME_DIR", home + "/.runtime");
+    QDir(m_home.path()).mkpath(QStringLiteral(".runtime"));
+    QFile::setPermissions(m_home.path() + QStringLiteral("/.runtime"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QDir(m_home.path()).mkpath(QStringLiteral("Desktop"));

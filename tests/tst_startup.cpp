@@ -1,0 +1,202 @@
+// Start-up of the window: its initial state, its wiring, the library folder and shutdown.
+#include "mainwindow.h"
+#include "support/messagelog.h"
+#include "support/testcataloguebaseurl.h"
+#include "support/testenvironment.h"
+#include "support/testserver.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QStyle>
+#include <QTabWidget>
+#include <QtTest>
+
+class StartupTest : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit StartupTest(TestEnvironment *environment) : m_environment(environment) {}
+
+private slots:
+    void init();
+    void cleanup();
+    void initialState_buttonsDisabledAndDetailsHidden();
+    void styleRules_matchOnlyUnderRenamedObjects();
+    void everyWidgetConnection_resolves();
+    void startupRequests_reachTheService();
+    void libraryFolder_data();
+    void libraryFolder();
+    void closing_whileRequestsHang_returnsPromptly();
+
+private:
+    template <typename T> T *widget(MainWindow &window, const char *name)
+    {
+        T *found = window.findChild<T *>(QLatin1String(name));
+        if (!found)
+            qFatal("no widget %s", name);
+        return found;
+    }
+
+    TestEnvironment *m_environment;
+    TestServer *m_server = nullptr;
+};
+
+void StartupTest::init()
+{
+    m_server = new TestServer;
+    setCatalogueBaseUrl(m_server->baseUrl());
+}
+
+void StartupTest::cleanup()
+{
+    m_server->stop();
+    delete m_server;
+}
+
+void StartupTest::initialState_buttonsDisabledAndDetailsHidden()
+{
+    MainWindow window;
+    for (const char *name :
+         {"downloadModuleButton", "downloadModuleButton_2", "downloadAllButton", "createUSBButton"})
+        QVERIFY2(!widget<QPushButton>(window, name)->isEnabled(), name);
+    for (const char *name : {"progressBar", "progressBar_2", "updateProgressBar"})
+        QVERIFY2(widget<QProgressBar>(window, name)->isHidden(), name);
+    for (const char *name :
+         {"versionDetailsLabel", "moduleVersionDetails", "packageSize", "packageSizeLabel",
+          "versionDetailsLabel_2", "moduleVersionDetails_2", "packageSize_2", "packageSizeLabel_2"})
+        QVERIFY2(widget<QWidget>(window, name)->isHidden(), name);
+
+    QCOMPARE(widget<QTabWidget>(window, "appTabWidget")->currentIndex(), 0);
+    QVERIFY(widget<QPlainTextEdit>(window, "logWindow")->isReadOnly());
+    QCOMPARE(window.size(), QSize(1011, 761));
+    QCOMPARE(window.windowTitle(),
+             QStringLiteral("Tavro International Health Education and Information"));
+    // Only the drive button has a style of its own.
+    auto *ownStyle = widget<QPushButton>(window, "selectUSBButton")->findChild<QStyle *>();
+    QVERIFY(ownStyle);
+    QCOMPARE(ownStyle->objectName(), QStringLiteral("fusion"));
+    QCOMPARE(window.findChildren<QStyle *>().size(), 1);
+}
+
+void StartupTest::styleRules_matchOnlyUnderRenamedObjects()
+{
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *tabs = widget<QTabWidget>(window, "appTabWidget");
+    auto *latest = widget<QGroupBox>(window, "latestModules");
+    QVERIFY(tabs->font().bold());
+    QCOMPARE(tabs->font().pixelSize(), 13);
+    QCOMPARE(latest->font().pixelSize(), 15);
+
+    // Under their form names the ID rules no longer apply.
+    tabs->setObjectName(QStringLiteral("tabWidget"));
+    tabs->setStyleSheet(tabs->styleSheet());
+    latest->setObjectName(QStringLiteral("groupBox_11"));
+    latest->setStyleSheet(latest->styleSheet());
+    QVERIFY(!tabs->font().bold());
+    QVERIFY(latest->font().pixelSize() != 15);
+}
+
+void StartupTest::everyWidgetConnection_resolves()
+{
+    MessageLog log;
+    MainWindow window;
+    QCOMPARE(log.count(QStringLiteral("QObject::connect")), 0);
+
+    // A connected widget reaches its slot: a tab-bar click writes its debug line.
+    auto *tabs = widget<QTabWidget>(window, "appTabWidget");
+    emit tabs->tabBarClicked(3);
+    QVERIFY(log.contains(QStringLiteral("User just selected a new tab with index:  3")));
+}
+
+void StartupTest::startupRequests_reachTheService()
+{
+    MainWindow window;
+    QTRY_VERIFY(m_server->requests().contains(QStringLiteral("/api/articles")));
+    const QStringList requests = m_server->requests();
+    QVERIFY(requests.contains(QStringLiteral("/api/topics")));
+    QVERIFY(requests.contains(QStringLiteral("/api/letters")));
+}
+
+void StartupTest::libraryFolder_data()
+{
+    QTest::addColumn<bool>("desktopExists");
+    QTest::addColumn<bool>("libraryExists");
+    QTest::addColumn<QString>("storedBefore");
+    QTest::addColumn<bool>("libraryExpected");
+
+    QTest::newRow("first start creates it") << true << false << QString() << true;
+    QTest::newRow("already there") << true << true << QString() << true;
+    QTest::newRow("another path stored before")
+        << true << false << "/elsewhere/Tavro Modules" << true;
+    QTest::newRow("no Desktop folder") << false << false << QString() << false;
+}
+
+void StartupTest::libraryFolder()
+{
+    QFETCH(bool, desktopExists);
+    QFETCH(bool, libraryExists);
+    QFETCH(QString, storedBefore);
+    QFETCH(bool, libraryExpected);
+
+    const QString desktop = m_environment->home() + QStringLiteral("/Desktop");
+    const QString library = m_environment->libraryFolder();
+    QDir(desktop).removeRecursively();
+    if (desktopExists)
+        QVERIFY(QDir().mkpath(desktop));
+    const QString keepsake = library + QStringLiteral("/keep.html");
+    if (libraryExists) {
+        QVERIFY(QDir().mkpath(library));
+        QFile file(keepsake);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QSettings().remove(QStringLiteral("moduleDirectory"));
+    if (!storedBefore.isEmpty())
+        QSettings().setValue(QStringLiteral("moduleDirectory"), storedBefore);
+
+    {
+        MainWindow window;
+    }
+    QCOMPARE(QFileInfo(library).isDir(), libraryExpected);
+    if (libraryExists)
+        QVERIFY(QFile::exists(keepsake));
+    QCOMPARE(QSettings().value(QStringLiteral("moduleDirectory")).toString(), library);
+    QVERIFY(QDir().mkpath(desktop));
+}
+
+void StartupTest::closing_whileRequestsHang_returnsPromptly()
+{
+    TestServer::Answer stalls;
+    stalls.hang = true;
+    for (const char *path : {"/api/topics", "/api/letters", "/api/articles"})
+        m_server->setAnswer(QString::fromLatin1(path), stalls);
+    QElapsedTimer clock;
+    {
+        MainWindow window;
+        QTRY_COMPARE(m_server->requests().size(), 3);
+        clock.start();
+    }
+    // The destructor joins the worker, which must not wait for the hanging answers.
+    QVERIFY(clock.elapsed() < 5000);
+}
+
+int main(int argc, char *argv[])
+{
+    TestEnvironment environment;
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Tavro"));
+    QCoreApplication::setApplicationName(QStringLiteral("Corvelle"));
+    StartupTest test(&environment);
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_startup.moc"
