@@ -1,12 +1,145 @@
 #include "worker/librarycopier.h"
 
+#include <QDateTime>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+
 #include <utility>
+
+namespace {
+// Large blocks keep the copy of thousands of files close to what the system's own copy takes.
+constexpr int blockSize = 1024 * 1024;
+// Hidden entries stay behind; files and folders are listed mixed, by name, ignoring case.
+constexpr QDir::Filters entryFilter =
+    QDir::Dirs | QDir::Files | QDir::System | QDir::NoDotAndDotDot;
+constexpr QDir::SortFlags entryOrder = QDir::Name | QDir::IgnoreCase;
+} // namespace
 
 LibraryCopier::LibraryCopier(std::function<void(const QString &)> log) : m_log(std::move(log)) {}
 
 bool LibraryCopier::copyRecursively(const QString &source, const QString &target)
 {
-    Q_UNUSED(source)
-    Q_UNUSED(target)
-    return false;
+    m_walk.clear();
+    m_targetRoot.clear();
+    return copyEntry(QFileInfo(source), target);
+}
+
+bool LibraryCopier::copyEntry(const QFileInfo &source, const QString &target)
+{
+    return source.isDir() ? copyFolder(source, target) : copyFile(source, target);
+}
+
+bool LibraryCopier::copyFolder(const QFileInfo &source, const QString &target)
+{
+    const bool isRoot = m_walk.isEmpty();
+    const QFileInfo existing(target);
+    // Whatever a link on the drive points to lies outside the folder the user chose.
+    if (!isRoot && existing.isSymLink()) {
+        qDebug() << "Not copying into" << target << "- it is a link on the drive";
+        return false;
+    }
+    if (existing.isDir()) {
+        log(QStringLiteral("Module Folder already exists: ") + target);
+    } else {
+        if (!QDir().mkdir(target))
+            qDebug() << "Could not create the folder" << target;
+        log(QStringLiteral("Creating Module Folder: ") + target);
+    }
+    if (isRoot)
+        m_targetRoot = QFileInfo(target).canonicalFilePath();
+
+    m_walk.append(source.canonicalFilePath());
+    const QFileInfoList entries = QDir(source.filePath()).entryInfoList(entryFilter, entryOrder);
+    for (const QFileInfo &entry : entries) {
+        const QString name = entry.fileName();
+        if (entry.isDir()) {
+            const QString canonical = entry.canonicalFilePath();
+            if (m_walk.contains(canonical) || canonical == m_targetRoot) {
+                qDebug() << "Not copying" << entry.filePath()
+                         << "- it leads back into the folders being copied";
+                continue;
+            }
+        }
+        const QString entryTarget = target + QLatin1Char('/') + name;
+        log(QStringLiteral("Copying ") + name + QStringLiteral(" to ") + entryTarget);
+        copyEntry(entry, entryTarget);
+    }
+    m_walk.removeLast();
+    return true;
+}
+
+bool LibraryCopier::copyFile(const QFileInfo &source, const QString &target)
+{
+    if (!source.isFile()) {
+        qDebug() << "Not copying" << source.filePath() << "- it is neither a folder nor a file";
+        return false;
+    }
+    const QFileInfo existing(target);
+    if (existing.isSymLink()) {
+        qDebug() << "Not replacing" << target << "- it is a link on the drive";
+        return false;
+    }
+    if (existing.exists()) {
+        if (!existing.isFile()) {
+            qDebug() << "Not replacing" << target << "- it is not a file";
+            return false;
+        }
+        if (isUpToDate(source, existing))
+            return true;
+    }
+    return writeCopy(source, target);
+}
+
+bool LibraryCopier::isUpToDate(const QFileInfo &source, const QFileInfo &target) const
+{
+    return target.size() == source.size() &&
+           qAbs(source.lastModified().msecsTo(target.lastModified())) <= timeToleranceMs;
+}
+
+bool LibraryCopier::writeCopy(const QFileInfo &source, const QString &target)
+{
+    QFile in(source.filePath());
+    if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        qDebug() << "Could not read" << source.filePath() << in.errorString();
+        return false;
+    }
+    // Written under a temporary name beside the target and renamed over it only when complete;
+    // left uncommitted, the temporary file is removed.
+    QSaveFile out(target);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        qDebug() << "Could not write" << target << out.errorString();
+        return false;
+    }
+    if (m_buffer.isEmpty())
+        m_buffer.resize(blockSize);
+    for (;;) {
+        const qint64 got = in.read(m_buffer.data(), m_buffer.size());
+        if (got < 0) {
+            qDebug() << "Could not read" << source.filePath() << in.errorString();
+            return false;
+        }
+        if (got == 0)
+            break;
+        if (out.write(m_buffer.constData(), got) != got) {
+            qDebug() << "Could not write" << target << out.errorString();
+            return false;
+        }
+    }
+    out.flush();
+    // Without the library file's time the next copy could not tell the file is unchanged.
+    if (!out.setFileTime(source.lastModified(), QFileDevice::FileModificationTime))
+        qDebug() << "Could not set the modification time of" << target << out.errorString();
+    if (!out.commit()) {
+        qDebug() << "Could not write" << target << out.errorString();
+        return false;
+    }
+    return true;
+}
+
+void LibraryCopier::log(const QString &line) const
+{
+    if (m_log)
+        m_log(line);
 }

@@ -1,0 +1,443 @@
+#include "support/testcataloguebaseurl.h"
+#include "support/testenvironment.h"
+#include "worker/librarycopier.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
+    QCOMPARE(file.write(content), qint64(content.size()));
+}
+
+void setModified(const QString &path, const QDateTime &time)
+{
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::ReadWrite), qPrintable(path));
+    QVERIFY(file.setFileTime(time, QFileDevice::FileModificationTime));
+}
+
+QByteArray contentOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+QDateTime modifiedOf(const QString &path)
+{
+    return QFileInfo(path).lastModified();
+}
+
+// Every entry under a folder, hidden ones included, as relative path -> content ("/" marks a
+// folder, "@" plus the link target a link), to compare whole trees.
+QMap<QString, QByteArray> tree(const QString &root)
+{
+    QMap<QString, QByteArray> entries;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QFileInfo info = it.fileInfo();
+        const QString relative = QDir(root).relativeFilePath(path);
+        if (info.isSymLink())
+            entries.insert(relative, "@" + info.symLinkTarget().toUtf8());
+        else if (info.isDir())
+            entries.insert(relative, "/");
+        else
+            entries.insert(relative, contentOf(path));
+    }
+    return entries;
+}
+
+} // namespace
+
+class TestLibraryCopier : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void firstCopyLogsEveryStepInNameOrder();
+    void entriesFollowNameOrderIgnoringCase();
+    void hiddenEntriesStayBehind();
+    void emptyLibraryGivesOnlyTheFolderLine_data();
+    void emptyLibraryGivesOnlyTheFolderLine();
+    void repeatedCopyFindsEveryFolderInPlace();
+    void changedFileIsBroughtUpToDate_data();
+    void changedFileIsBroughtUpToDate();
+    void unchangedFileIsNotRewritten_data();
+    void unchangedFileIsNotRewritten();
+    void filesOnlyOnTheDriveStay();
+    void driveEntryOfAnotherKindIsLeftAlone();
+    void driveLinksAreNotWrittenThrough();
+    void targetThatCannotBeWrittenStillWalksTheLibrary();
+    void sourceThatIsNotAFolder_data();
+    void sourceThatIsNotAFolder();
+    void linkBackIntoTheLibraryIsNotFollowed();
+    void driveFolderInsideTheLibraryIsNotCopiedIntoItself();
+
+private:
+    // Copies the library to the drive folder and returns the lines it reported.
+    QStringList copy(bool *result = nullptr);
+    QStringList copy(const QString &source, const QString &target, bool *result = nullptr);
+    void makeExampleLibrary();
+
+    std::unique_ptr<QTemporaryDir> m_root;
+    QString m_library;
+    QString m_target;
+};
+
+void TestLibraryCopier::initTestCase()
+{
+    // Nothing here asks the catalogue for anything; should the worker code linked in ever do so,
+    // it finds a closed loopback port.
+    setCatalogueBaseUrl(QStringLiteral("http://127.0.0.1:9"));
+}
+
+void TestLibraryCopier::init()
+{
+    m_root = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_root->isValid());
+    m_library = m_root->path() + QStringLiteral("/Desktop/Tavro Modules");
+    m_target = m_root->path() + QStringLiteral("/drive/Tavro Modules");
+    QVERIFY(QDir().mkpath(m_library));
+    QVERIFY(QDir().mkpath(m_root->path() + QStringLiteral("/drive")));
+}
+
+QStringList TestLibraryCopier::copy(bool *result)
+{
+    return copy(m_library, m_target, result);
+}
+
+QStringList TestLibraryCopier::copy(const QString &source, const QString &target, bool *result)
+{
+    QStringList lines;
+    LibraryCopier copier([&lines](const QString &line) { lines << line; });
+    const bool copied = copier.copyRecursively(source, target);
+    if (result)
+        *result = copied;
+    return lines;
+}
+
+void TestLibraryCopier::makeExampleLibrary()
+{
+    writeFile(m_library + QStringLiteral("/Malaria/index.html"), "<h1>Malaria</h1>");
+    writeFile(m_library + QStringLiteral("/tavro-modules.txt"), "{\"_id\":\"Malaria\"}\n");
+}
+
+void TestLibraryCopier::firstCopyLogsEveryStepInNameOrder()
+{
+    makeExampleLibrary();
+    // The window has made the drive folder before the worker starts.
+    QVERIFY(QDir().mkdir(m_target));
+    const QDateTime stamp = QDateTime::currentDateTime().addDays(-3).addMSecs(-123);
+    setModified(m_library + QStringLiteral("/Malaria/index.html"), stamp);
+
+    bool result = false;
+    const QStringList lines = copy(&result);
+
+    const QString t = m_target;
+    QCOMPARE(lines, QStringList({
+                        "Module Folder already exists: " + t,
+                        "Copying Malaria to " + t + "/Malaria",
+                        "Creating Module Folder: " + t + "/Malaria",
+                        "Copying index.html to " + t + "/Malaria/index.html",
+                        "Copying tavro-modules.txt to " + t + "/tavro-modules.txt",
+                    }));
+    QVERIFY(result);
+    QCOMPARE(tree(m_target), tree(m_library));
+    QCOMPARE(modifiedOf(t + "/Malaria/index.html"), modifiedOf(m_library + "/Malaria/index.html"));
+}
+
+void TestLibraryCopier::entriesFollowNameOrderIgnoringCase()
+{
+    for (const char *file : {"b.txt", "Zeta.txt", "apple.txt"})
+        writeFile(m_library + "/" + file, file);
+    for (const char *folder : {"c", "A"})
+        QVERIFY(QDir(m_library).mkdir(folder));
+
+    QStringList copied;
+    for (const QString &line : copy())
+        if (line.startsWith(QLatin1String("Copying ")))
+            copied << line.section(QLatin1Char(' '), 1, 1);
+
+    QCOMPARE(copied, QStringList({"A", "apple.txt", "b.txt", "c", "Zeta.txt"}));
+}
+
+void TestLibraryCopier::hiddenEntriesStayBehind()
+{
+    writeFile(m_library + "/.hidden.txt", "hidden");
+    writeFile(m_library + "/.cache/saved.bin", "cached");
+    writeFile(m_library + "/Malaria/.secret", "secret");
+    writeFile(m_library + "/Malaria/index.html", "shown");
+
+    const QStringList lines = copy();
+
+    for (const QString &line : lines)
+        QVERIFY2(!line.contains(QLatin1String("/.")), qPrintable(line));
+    QCOMPARE(tree(m_target),
+             (QMap<QString, QByteArray>{{"Malaria", "/"}, {"Malaria/index.html", "shown"}}));
+}
+
+void TestLibraryCopier::emptyLibraryGivesOnlyTheFolderLine_data()
+{
+    QTest::addColumn<bool>("targetExists");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("new drive folder") << false << "Creating Module Folder: ";
+    QTest::newRow("drive folder in place") << true << "Module Folder already exists: ";
+}
+
+void TestLibraryCopier::emptyLibraryGivesOnlyTheFolderLine()
+{
+    QFETCH(bool, targetExists);
+    QFETCH(QString, line);
+    if (targetExists)
+        QVERIFY(QDir().mkdir(m_target));
+
+    bool result = false;
+    QCOMPARE(copy(&result), QStringList{line + m_target});
+    QVERIFY(result);
+    QVERIFY(QFileInfo(m_target).isDir());
+    QVERIFY(tree(m_target).isEmpty());
+}
+
+void TestLibraryCopier::repeatedCopyFindsEveryFolderInPlace()
+{
+    makeExampleLibrary();
+    copy();
+    const QMap<QString, QByteArray> first = tree(m_target);
+
+    const QStringList lines = copy();
+
+    const QString t = m_target;
+    QCOMPARE(lines, QStringList({
+                        "Module Folder already exists: " + t,
+                        "Copying Malaria to " + t + "/Malaria",
+                        "Module Folder already exists: " + t + "/Malaria",
+                        "Copying index.html to " + t + "/Malaria/index.html",
+                        "Copying tavro-modules.txt to " + t + "/tavro-modules.txt",
+                    }));
+    QCOMPARE(tree(m_target), first);
+}
+
+void TestLibraryCopier::changedFileIsBroughtUpToDate_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("secondsLater");
+    // The first copy wrote "<h1>Malaria</h1>" and the one-line index.
+    QTest::newRow("module file, new size")
+        << "Malaria/index.html" << QByteArray("<h1>Malaria 2</h1>") << 0;
+    QTest::newRow("index file, new size")
+        << "tavro-modules.txt" << QByteArray("{\"_id\":\"Malaria\"}\n{\"_id\":\"Cholera\"}\n") << 0;
+    QTest::newRow("module file, same size, newer")
+        << "Malaria/index.html" << QByteArray("<h2>Malaria</h2>") << 3600;
+    QTest::newRow("index file, same size, older")
+        << "tavro-modules.txt" << QByteArray("{\"_id\":\"Cholera\"}\n") << -3600;
+    QTest::newRow("same size, just past the drive's resolution")
+        << "Malaria/index.html" << QByteArray("<h2>Malaria</h2>") << 3;
+}
+
+void TestLibraryCopier::changedFileIsBroughtUpToDate()
+{
+    QFETCH(QString, file);
+    QFETCH(QByteArray, content);
+    QFETCH(int, secondsLater);
+    makeExampleLibrary();
+    const QString source = m_library + "/" + file;
+    const QDateTime first = QDateTime::currentDateTime().addDays(-1);
+    setModified(source, first);
+    copy();
+
+    writeFile(source, content);
+    setModified(source, secondsLater ? first.addSecs(secondsLater) : first);
+    bool result = false;
+    copy(&result);
+
+    QVERIFY(result);
+    QCOMPARE(contentOf(m_target + "/" + file), content);
+    QCOMPARE(modifiedOf(m_target + "/" + file), modifiedOf(source));
+    // Nothing is left beside the copies, such as the partly written file.
+    QCOMPARE(tree(m_target), tree(m_library));
+}
+
+void TestLibraryCopier::unchangedFileIsNotRewritten_data()
+{
+    QTest::addColumn<int>("driveSecondsOff");
+    QTest::newRow("same time") << 0;
+    QTest::newRow("two seconds later, as a FAT drive keeps it") << 2;
+    QTest::newRow("two seconds earlier") << -2;
+}
+
+void TestLibraryCopier::unchangedFileIsNotRewritten()
+{
+    QFETCH(int, driveSecondsOff);
+    makeExampleLibrary();
+    copy();
+    // Same size and (nearly) same time as the library's file, different bytes: only a rewrite
+    // could bring the library's bytes back.
+    const QString copied = m_target + QStringLiteral("/Malaria/index.html");
+    const QDateTime libraryTime = modifiedOf(m_library + QStringLiteral("/Malaria/index.html"));
+    writeFile(copied, "<h1>MALARIA</h1>");
+    setModified(copied, libraryTime.addSecs(driveSecondsOff));
+
+    bool result = false;
+    copy(&result);
+
+    QVERIFY(result);
+    QCOMPARE(contentOf(copied), QByteArray("<h1>MALARIA</h1>"));
+    QCOMPARE(modifiedOf(copied), libraryTime.addSecs(driveSecondsOff));
+}
+
+void TestLibraryCopier::filesOnlyOnTheDriveStay()
+{
+    makeExampleLibrary();
+    writeFile(m_target + "/notes.txt", "mine");
+    writeFile(m_target + "/Malaria/extra.html", "extra");
+    writeFile(m_target + "/Old Module/index.html", "old");
+
+    copy();
+
+    QMap<QString, QByteArray> expected = tree(m_library);
+    expected.insert("notes.txt", "mine");
+    expected.insert("Malaria/extra.html", "extra");
+    expected.insert("Old Module", "/");
+    expected.insert("Old Module/index.html", "old");
+    QCOMPARE(tree(m_target), expected);
+}
+
+void TestLibraryCopier::driveEntryOfAnotherKindIsLeftAlone()
+{
+    // The library holds a file where the drive holds a folder, and the other way round.
+    writeFile(m_library + "/guide.html", "guide");
+    writeFile(m_library + "/Malaria/index.html", "malaria");
+    writeFile(m_target + "/guide.html/kept.txt", "kept");
+    writeFile(m_target + "/Malaria", "a file in the way");
+
+    bool result = false;
+    const QStringList lines = copy(&result);
+
+    QVERIFY(result);
+    QCOMPARE(lines.size(), 5);
+    QCOMPARE(tree(m_target), (QMap<QString, QByteArray>{{"guide.html", "/"},
+                                                        {"guide.html/kept.txt", "kept"},
+                                                        {"Malaria", "a file in the way"}}));
+    QCOMPARE(tree(m_library),
+             (QMap<QString, QByteArray>{
+                 {"guide.html", "guide"}, {"Malaria", "/"}, {"Malaria/index.html", "malaria"}}));
+}
+
+void TestLibraryCopier::driveLinksAreNotWrittenThrough()
+{
+    makeExampleLibrary();
+    const QString outside = m_root->path() + QStringLiteral("/outside");
+    writeFile(outside + "/index.html", "outside file");
+    writeFile(outside + "/tavro-modules.txt", "outside index");
+    QVERIFY(QDir().mkpath(m_target));
+    QVERIFY(QFile::link(outside, m_target + "/Malaria"));
+    QVERIFY(QFile::link(outside + "/tavro-modules.txt", m_target + "/tavro-modules.txt"));
+
+    bool result = false;
+    copy(&result);
+
+    QVERIFY(result);
+    QCOMPARE(tree(outside), (QMap<QString, QByteArray>{{"index.html", "outside file"},
+                                                       {"tavro-modules.txt", "outside index"}}));
+    QVERIFY(QFileInfo(m_target + "/Malaria").isSymLink());
+    QVERIFY(QFileInfo(m_target + "/tavro-modules.txt").isSymLink());
+}
+
+void TestLibraryCopier::targetThatCannotBeWrittenStillWalksTheLibrary()
+{
+    makeExampleLibrary();
+    const QMap<QString, QByteArray> library = tree(m_library);
+    // A plain file where the drive folder should be: nothing can be created beneath it, for
+    // root as for anybody.
+    const QString blocked = m_root->path() + QStringLiteral("/blocked");
+    writeFile(blocked, "not a folder");
+    const QString t = blocked + QStringLiteral("/Tavro Modules");
+
+    bool result = false;
+    const QStringList lines = copy(m_library, t, &result);
+
+    QCOMPARE(lines, QStringList({
+                        "Creating Module Folder: " + t,
+                        "Copying Malaria to " + t + "/Malaria",
+                        "Creating Module Folder: " + t + "/Malaria",
+                        "Copying index.html to " + t + "/Malaria/index.html",
+                        "Copying tavro-modules.txt to " + t + "/tavro-modules.txt",
+                    }));
+    QVERIFY(result);
+    QCOMPARE(contentOf(blocked), QByteArray("not a folder"));
+    QCOMPARE(tree(m_library), library);
+}
+
+void TestLibraryCopier::sourceThatIsNotAFolder_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::newRow("empty setting") << QString();
+    QTest::newRow("missing folder") << QStringLiteral("/nonexistent/Tavro Modules");
+}
+
+void TestLibraryCopier::sourceThatIsNotAFolder()
+{
+    QFETCH(QString, source);
+    QVERIFY(QDir().mkdir(m_target));
+
+    bool result = true;
+    const QStringList lines = copy(source, m_target, &result);
+
+    QVERIFY(!result);
+    QVERIFY(lines.isEmpty());
+    QVERIFY(QFileInfo(m_target).isDir());
+    QVERIFY(tree(m_target).isEmpty());
+}
+
+void TestLibraryCopier::linkBackIntoTheLibraryIsNotFollowed()
+{
+    makeExampleLibrary();
+    QVERIFY(QFile::link(m_library, m_library + "/Malaria/back"));
+
+    bool result = false;
+    const QStringList lines = copy(&result);
+
+    QVERIFY(result);
+    QCOMPARE(lines.size(), 5);
+    QVERIFY(!QFileInfo::exists(m_target + "/Malaria/back"));
+    QCOMPARE(contentOf(m_target + "/Malaria/index.html"), QByteArray("<h1>Malaria</h1>"));
+}
+
+void TestLibraryCopier::driveFolderInsideTheLibraryIsNotCopiedIntoItself()
+{
+    makeExampleLibrary();
+    // The user chose the library folder itself as the drive.
+    const QString t = m_library + QStringLiteral("/Tavro Modules");
+    QVERIFY(QDir().mkdir(t));
+
+    bool result = false;
+    const QStringList lines = copy(m_library, t, &result);
+
+    QVERIFY(result);
+    QCOMPARE(lines.size(), 5);
+    QCOMPARE(tree(t),
+             (QMap<QString, QByteArray>{{"Malaria", "/"},
+                                        {"Malaria/index.html", "<h1>Malaria</h1>"},
+                                        {"tavro-modules.txt", "{\"_id\":\"Malaria\"}\n"}}));
+}
+
+CORVELLE_TEST_MAIN(TestLibraryCopier)
+#include "tst_librarycopier.moc"
