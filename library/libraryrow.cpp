@@ -1,0 +1,32 @@
+#include "library/libraryrow.h"
+
+#include "library/versioncheck.h"
+
+QString LibraryRow::nameText() const
+{
+    if (!newVersion)
+        return name;
+    return name + QStringLiteral("\nNew Version Available: ") + catalogueVersion;
+}
+
+QVector<LibraryRow> libraryRows(const QVector<LibraryIndex::Line> &lines,
+                                const QJsonArray &catalogue)
+{
+    const VersionCheck check(catalogue);
+    QVector<LibraryRow> rows;
+    rows.reserve(lines.size());
+    for (const LibraryIndex::Line &line : lines) {
+        LibraryRow row;
+        if (line.isRecord) {
+            const QJsonObject &record = line.record;
+            row.isRecord = true;
+            row.id = record.value(QStringLiteral("_id")).toString();
+            row.name = record.value(QStringLiteral("name")).toString();
+            row.version = record.value(QStringLiteral("version")).toString();
+            row.size = record.value(QStringLiteral("packageSize")).toString();
+            row.newVersion = check.differs(row.id, row.version, &row.catalogueVersion);
+        }
+        rows.append(row);
+    }
+    return rows;
+}

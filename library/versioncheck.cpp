@@ -1,0 +1,41 @@
+#include "library/versioncheck.h"
+
+#include <QJsonObject>
+#include <QJsonValue>
+
+VersionCheck::VersionCheck(const QJsonArray &catalogue)
+{
+    m_versions.reserve(catalogue.size());
+    for (const QJsonValue &element : catalogue) {
+        // An element that is not an object reads as a record whose every key is missing.
+        const QJsonObject record = element.toObject();
+        const QString id = record.value(QStringLiteral("_id")).toString();
+        const QString version = record.value(QStringLiteral("version")).toString();
+        auto found = m_versions.find(id);
+        if (found == m_versions.end()) {
+            m_versions.insert(id, Versions{version, QString(), false});
+        } else if (found->last != version) {
+            // The previous last record now is the latest one that differs from the new last.
+            found->lastOther = found->last;
+            found->hasOther = true;
+            found->last = version;
+        }
+    }
+}
+
+bool VersionCheck::differs(const QString &moduleId, const QString &installedVersion,
+                           QString *catalogueVersion) const
+{
+    const auto found = m_versions.constFind(moduleId);
+    if (found == m_versions.constEnd())
+        return false;
+    if (found->last != installedVersion) {
+        *catalogueVersion = found->last;
+        return true;
+    }
+    if (found->hasOther) {
+        *catalogueVersion = found->lastOther;
+        return true;
+    }
+    return false;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QHash>
+#include <QJsonArray>
+#include <QString>
+
+// Compares installed modules with the catalogue's module list. The list is indexed by "_id"
+// once, so checking every installed module costs one look-up each instead of a scan of the
+// whole list.
+class VersionCheck
+{
+public:
+    explicit VersionCheck(const QJsonArray &catalogue);
+
+    // True when a catalogue record with this id carries a version other than the installed
+    // one; catalogueVersion then receives that version. Ids and versions are compared as
+    // exact text. Where the catalogue lists the id more than once, the version offered is
+    // that of the last such record whose version differs.
+    bool differs(const QString &moduleId, const QString &installedVersion,
+                 QString *catalogueVersion) const;
+
+private:
+    struct Versions
+    {
+        QString last;      // version of the last record with the id
+        QString lastOther; // version of the last record whose version is not `last`
+        bool hasOther = false;
+    };
+    QHash<QString, Versions> m_versions;
+};
