@@ -12,6 +12,7 @@ using namespace CatalogRecord;
 void MainWindow::displayArticles(QJsonArray articles)
 {
     articleArray = articles;
+    qDebug() << "Articles received:" << articleArray.size();
     for (const QJsonValue &value : qAsConst(articleArray)) {
         const QJsonObject article = value.toObject();
         const QString name = readString(article, QStringLiteral("name"));

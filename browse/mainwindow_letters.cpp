@@ -10,6 +10,7 @@ using namespace CatalogRecord;
 void MainWindow::refreshLetterList(QJsonArray letterList)
 {
     letterArray = letterList;
+    qDebug() << "Letters received:" << letterArray.size();
 }
 
 void MainWindow::changeLetter()

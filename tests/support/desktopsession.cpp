@@ -1,0 +1,246 @@
+#include "support/desktopsession.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QThread>
+#include <QUrl>
+#include <QtTest>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+namespace {
+bool waitFor(const std::function<bool()> &condition, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(50);
+    }
+    return true;
+}
+
+// Sends WM_DELETE_WINDOW to every top-level window named like the client's main window.
+bool askToClose(const QString &display)
+{
+    Display *x = XOpenDisplay(display.toLocal8Bit().constData());
+    if (!x)
+        return false;
+    const Atom protocols = XInternAtom(x, "WM_PROTOCOLS", False);
+    const Atom deleteWindow = XInternAtom(x, "WM_DELETE_WINDOW", False);
+    Window root = DefaultRootWindow(x), parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    bool sent = false;
+    if (XQueryTree(x, root, &root, &parent, &children, &count)) {
+        for (unsigned int i = 0; i < count; ++i) {
+            char *name = nullptr;
+            if (XFetchName(x, children[i], &name) && name) {
+                if (QByteArray(name).startsWith("Tavro International")) {
+                    XEvent event = {};
+                    event.xclient.type = ClientMessage;
+                    event.xclient.window = children[i];
+                    event.xclient.message_type = protocols;
+                    event.xclient.format = 32;
+                    event.xclient.data.l[0] = long(deleteWindow);
+                    event.xclient.data.l[1] = CurrentTime;
+                    XSendEvent(x, children[i], False, NoEventMask, &event);
+                    sent = true;
+                }
+                XFree(name);
+            }
+        }
+        XFree(children);
+    }
+    XFlush(x);
+    XCloseDisplay(x);
+    return sent;
+}
+} // namespace
+
+DesktopSession::DesktopSession()
+    : m_home(QDir::tempPath() + QStringLiteral("/corvelle-desk-XXXXXX"))
+{
+    for (const char *tool : {"Xvfb", "xdotool", "import"}) {
+        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()) {
+            m_problem = QStringLiteral("%1 is not installed").arg(QLatin1String(tool));
+            return;
+        }
+    }
+    QDir(m_home.path()).mkpath(QStringLiteral("Desktop"));
+    // A free display number: the first without a lock file.
+    int number = 90 + int(QCoreApplication::applicationPid() % 100);
+    while (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)))
+        ++number;
+    m_display = QStringLiteral(":%1").arg(number);
+    m_xvfb.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_xvfb.setStandardOutputFile(QProcess::nullDevice());
+    m_xvfb.start(QStringLiteral("Xvfb"), {m_display, QStringLiteral("-screen"), QStringLiteral("0"),
+                                          QStringLiteral("1280x1024x24"),
+                                          QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(number);
+    if (!m_xvfb.waitForStarted(5000) || !waitFor([&] { return QFile::exists(socket); }, 10000))
+        m_problem = QStringLiteral("Xvfb did not start on %1").arg(m_display);
+}
+
+DesktopSession::~DesktopSession()
+{
+    for (QProcess *process : {&m_client, &m_service, &m_xvfb}) {
+        if (process->state() != QProcess::NotRunning) {
+            process->terminate();
+            if (!process->waitForFinished(5000)) {
+                process->kill();
+                process->waitForFinished(5000);
+            }
+        }
+    }
+}
+
+QString DesktopSession::libraryFolder() const
+{
+    return m_home.path() + QStringLiteral("/Desktop/Tavro Modules");
+}
+
+QProcessEnvironment DesktopSession::environment() const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_display);
+    env.insert(QStringLiteral("HOME"), m_home.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.path() + QStringLiteral("/.config"));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), m_home.path() + QStringLiteral("/.local/share"));
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), m_home.path() + QStringLiteral("/.cache"));
+    env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    return env;
+}
+
+bool DesktopSession::startService(int revision)
+{
+    if (!m_problem.isEmpty())
+        return false;
+    const QUrl base(QStringLiteral(CATALOGUE_BASE_URL));
+    m_serviceLog.clear();
+    m_service.setProcessChannelMode(QProcess::MergedChannels);
+    m_service.start(QStringLiteral(CATALOGUE_SERVICE_BIN),
+                    {QStringLiteral("--host"), base.host(), QStringLiteral("--port"),
+                     QString::number(base.port(80)), QStringLiteral("--revision"),
+                     QString::number(revision)});
+    return waitForServiceLog(QStringLiteral("listening on"), 20000);
+}
+
+void DesktopSession::stopService()
+{
+    m_service.terminate();
+    if (!m_service.waitForFinished(5000)) {
+        m_service.kill();
+        m_service.waitForFinished(5000);
+    }
+}
+
+bool DesktopSession::startClient()
+{
+    if (!m_problem.isEmpty())
+        return false;
+    m_clientOutput.clear();
+    m_client.setProcessEnvironment(environment());
+    m_client.setProcessChannelMode(QProcess::MergedChannels);
+    m_client.start(QStringLiteral(CORVELLE_BIN), QStringList());
+    if (!m_client.waitForStarted(10000))
+        return false;
+    // The window is there once xdotool can find it by its title.
+    return waitFor(
+        [this] {
+            return !xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                             QStringLiteral("--name"), QStringLiteral("Tavro International")})
+                        .isEmpty();
+        },
+        30000);
+}
+
+int DesktopSession::closeClient(int timeoutMs)
+{
+    if (m_client.state() == QProcess::NotRunning)
+        return m_client.exitStatus() == QProcess::NormalExit ? m_client.exitCode() : -1;
+    askToClose(m_display);
+    if (!waitFor([this] { return m_client.state() == QProcess::NotRunning; }, timeoutMs))
+        return -1;
+    clientOutput();
+    return m_client.exitStatus() == QProcess::NormalExit ? m_client.exitCode() : -1;
+}
+
+QString DesktopSession::clientOutput()
+{
+    m_clientOutput += QString::fromLocal8Bit(m_client.readAll());
+    return m_clientOutput;
+}
+
+QString DesktopSession::serviceLog()
+{
+    m_serviceLog += QString::fromLocal8Bit(m_service.readAll());
+    return m_serviceLog;
+}
+
+bool DesktopSession::waitForClientOutput(const QString &fragment, int timeoutMs, int occurrences)
+{
+    return waitFor([&] { return clientOutput().count(fragment) >= occurrences; }, timeoutMs);
+}
+
+bool DesktopSession::waitForServiceLog(const QString &fragment, int timeoutMs, int occurrences)
+{
+    return waitFor([&] { return serviceLog().count(fragment) >= occurrences; }, timeoutMs);
+}
+
+QString DesktopSession::xdotool(const QStringList &arguments)
+{
+    QProcess tool;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_display);
+    tool.setProcessEnvironment(env);
+    tool.start(QStringLiteral("xdotool"), arguments);
+    tool.waitForFinished(20000);
+    return QString::fromLocal8Bit(tool.readAllStandardOutput()).trimmed();
+}
+
+void DesktopSession::click(int x, int y)
+{
+    xdotool({QStringLiteral("mousemove"), QString::number(x), QString::number(y),
+             QStringLiteral("click"), QStringLiteral("1")});
+    QTest::qWait(150);
+}
+
+void DesktopSession::doubleClick(int x, int y)
+{
+    xdotool({QStringLiteral("mousemove"), QString::number(x), QString::number(y),
+             QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"),
+             QStringLiteral("1")});
+    QTest::qWait(150);
+}
+
+void DesktopSession::key(const QString &keys)
+{
+    xdotool({QStringLiteral("key"), keys});
+    QTest::qWait(100);
+}
+
+void DesktopSession::type(const QString &text)
+{
+    xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), text});
+    QTest::qWait(100);
+}
+
+bool DesktopSession::screenshot(const QString &name)
+{
+    QDir().mkpath(QStringLiteral(SCREENSHOT_DIR));
+    const QString path = QStringLiteral(SCREENSHOT_DIR "/") + name + QStringLiteral(".png");
+    QProcess import;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_display);
+    import.setProcessEnvironment(env);
+    // The window's area only: it sits at 0,0 without a window manager.
+    import.start(QStringLiteral("import"),
+                 {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("-crop"),
+                  QStringLiteral("1011x761+0+0"), path});
+    return import.waitForFinished(20000) && import.exitCode() == 0 && QFile::exists(path);
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+// The real client in a real X display (Xvfb), against the stand-in catalogue service, driven
+// as a user would with xdotool. Without a window manager the window sits at 0,0, so window
+// coordinates are screen coordinates.
+class DesktopSession
+{
+public:
+    DesktopSession();
+    ~DesktopSession();
+
+    // Empty when the session can run, otherwise why not.
+    QString problem() const { return m_problem; }
+    QString home() const { return m_home.path(); }
+    QString libraryFolder() const;
+
+    bool startService(int revision);
+    void stopService();
+    bool startClient();
+    // Asks the window to close as a window manager would; returns the client's exit code,
+    // or -1 when it did not end in time.
+    int closeClient(int timeoutMs = 20000);
+
+    bool waitForClientOutput(const QString &fragment, int timeoutMs = 20000, int occurrences = 1);
+    bool waitForServiceLog(const QString &fragment, int timeoutMs = 20000, int occurrences = 1);
+    QString clientOutput();
+    QString serviceLog();
+
+    void click(int x, int y);
+    void doubleClick(int x, int y);
+    void key(const QString &keys);
+    void type(const QString &text);
+    bool screenshot(const QString &name);
+    // Runs xdotool with the session's display.
+    QString xdotool(const QStringList &arguments);
+
+private:
+    QProcessEnvironment environment() const;
+
+    QTemporaryDir m_home;
+    QString m_display;
+    QString m_problem;
+    QProcess m_xvfb;
+    QProcess m_service;
+    QProcess m_client;
+    QString m_serviceLog;
+    QString m_clientOutput;
+};
