@@ -161,6 +161,8 @@ void TestLibraryCopier::firstCopyLogsEveryStepInNameOrder()
     QVERIFY(result);
     QCOMPARE(tree(m_target), tree(m_library));
     QCOMPARE(modifiedOf(t + "/Malaria/index.html"), modifiedOf(m_library + "/Malaria/index.html"));
+    QCOMPARE(QFileInfo(t + "/Malaria/index.html").permissions(),
+             QFileInfo(m_library + "/Malaria/index.html").permissions());
 }
 
 void TestLibraryCopier::entriesFollowNameOrderIgnoringCase()

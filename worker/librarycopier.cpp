@@ -4,7 +4,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
+#include <QTemporaryFile>
 
 #include <utility>
 
@@ -105,10 +105,10 @@ bool LibraryCopier::writeCopy(const QFileInfo &source, const QString &target)
         qDebug() << "Could not read" << source.filePath() << in.errorString();
         return false;
     }
-    // Written under a temporary name beside the target and renamed over it only when complete;
-    // left uncommitted, the temporary file is removed.
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    // Written beside the target under a name of its own and renamed into place only when
+    // complete; a copy that fails on the way is removed with the object.
+    QTemporaryFile out(target + QStringLiteral(".XXXXXX"));
+    if (!out.open()) {
         qDebug() << "Could not write" << target << out.errorString();
         return false;
     }
@@ -127,14 +127,26 @@ bool LibraryCopier::writeCopy(const QFileInfo &source, const QString &target)
             return false;
         }
     }
-    out.flush();
-    // Without the library file's time the next copy could not tell the file is unchanged.
-    if (!out.setFileTime(source.lastModified(), QFileDevice::FileModificationTime))
-        qDebug() << "Could not set the modification time of" << target << out.errorString();
-    if (!out.commit()) {
+    if (!out.flush()) {
         qDebug() << "Could not write" << target << out.errorString();
         return false;
     }
+    // Without the library file's time the next copy could not tell the file is unchanged.
+    if (!out.setFileTime(source.lastModified(), QFileDevice::FileModificationTime))
+        qDebug() << "Could not set the modification time of" << target << out.errorString();
+    // A temporary file is private to its owner; the copy is as readable as the library's file.
+    out.setPermissions(source.permissions());
+    // A rename never replaces a file, so the old copy goes first.
+    if (QFileInfo::exists(target) && !QFile::remove(target)) {
+        qDebug() << "Could not replace" << target;
+        return false;
+    }
+    if (!out.rename(target)) {
+        qDebug() << "Could not write" << target << out.errorString();
+        return false;
+    }
+    // The renamed file is the copy now, not a temporary file to clean away.
+    out.setAutoRemove(false);
     return true;
 }
 
