@@ -1,5 +1,39 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-void MainWindow::selectUSB() {}
-void MainWindow::createUSB() {}
+#include <QDebug>
+#include <QDir>
+#include <QFileDialog>
+#include <QScrollBar>
+
+void MainWindow::selectUSB()
+{
+    usbDrivePath = QFileDialog::getExistingDirectory(this, tr("Choose Directory"), QDir::homePath(),
+                                                     QFileDialog::ShowDirsOnly |
+                                                         QFileDialog::DontResolveSymlinks);
+    ui->usbDrivePath->setText(usbDrivePath);
+    ui->createUSBButton->setEnabled(true);
+}
+
+void MainWindow::createUSB()
+{
+    ui->logWindow->clear();
+    QScrollBar *bar = ui->logWindow->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    qDebug() << "Creating USB";
+    const QString source = settings.value(QStringLiteral("moduleDirectory")).toString();
+    qDebug() << "Copying from" << source << "to" << usbDrivePath;
+
+    // A cancelled dialog leaves no folder; the library must not land at the file system's root.
+    if (usbDrivePath.isEmpty()) {
+        writeLogMessage(tr("Choose your thumb drive first: no folder is selected."));
+        return;
+    }
+
+    const QString target = usbDrivePath + QStringLiteral("/Tavro Modules");
+    if (!QDir(target).exists()) {
+        QDir(usbDrivePath).mkdir(QStringLiteral("Tavro Modules"));
+        writeLogMessage(QStringLiteral("Creating Module Folder: ") + target);
+    }
+    emit copyDirs(source, target);
+}
