@@ -16,6 +16,7 @@ namespace Ui {
 class MainWindow;
 }
 class Download;
+class QNetworkAccessManager;
 
 class MainWindow : public QMainWindow
 {
@@ -82,6 +83,7 @@ private:
     void applyStyling();
     void startDownload(int cflag, const QJsonObject &record, const QString &link);
     void installExtracted(const QString &status);
+    bool mayStartDownload(const QJsonObject &record) const;
 
     QThread workerThread;
     QJsonArray topicArray;
@@ -98,6 +100,8 @@ private:
     QJsonObject selectedAlphaModule;
     // Downloads under way, each owning its reply and its partly written archive.
     std::vector<std::unique_ptr<Download>> m_downloads;
+    // Shared by every download; created with the first one.
+    QNetworkAccessManager *m_network = nullptr;
     QStringList updateModuleIds;
     QStringList topicModuleIds;
     QString usbDrivePath;

@@ -1,50 +1,286 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "library/archivepath.h"
 #include "library/download.h"
+#include "library/libraryindex.h"
 
-void MainWindow::downloadModule() {}
-void MainWindow::downloadModule_2() {}
-void MainWindow::downloadAllTopicModules() {}
-void MainWindow::downloadTopicModules() {}
+#include <QDebug>
+#include <QNetworkAccessManager>
+
+#include <algorithm>
+
+namespace {
+
+const QString moduleDirectoryKey = QStringLiteral("moduleDirectory");
+
+QString idOf(const QJsonObject &record)
+{
+    return record.value(QStringLiteral("_id")).toString();
+}
+
+// The last record of the list whose "_id" is moduleId, and its download link; the link stays
+// empty when there is no such record.
+void findModule(const QJsonArray &modules, const QString &moduleId, QJsonObject *record,
+                QString *link)
+{
+    for (const QJsonValue &element : modules) {
+        const QJsonObject candidate = element.toObject();
+        if (idOf(candidate) == moduleId) {
+            *record = candidate;
+            *link = candidate.value(QStringLiteral("downloadLink")).toString();
+        }
+    }
+}
+
+void showProgress(QProgressBar *bar, qint64 bytesReceived, qint64 bytesTotal)
+{
+    bar->setMaximum(int(bytesTotal));
+    bar->setValue(int(bytesReceived));
+    bar->show();
+}
+
+void resetProgress(QProgressBar *bar)
+{
+    // The minimum too: a transfer of unknown size leaves the bar's range at -1.
+    bar->setRange(0, 100);
+    bar->setValue(0);
+    bar->hide();
+}
+
+} // namespace
+
+void MainWindow::downloadModule()
+{
+    if (!mayStartDownload(selectedTopicModule))
+        return;
+    qDebug() << "Downloading.... " << topicDownloadLink;
+    ui->downloadModuleButton->setEnabled(false);
+    ui->progressBar->show();
+    startDownload(0, selectedTopicModule, topicDownloadLink);
+}
+
+void MainWindow::downloadModule_2()
+{
+    if (!mayStartDownload(selectedAlphaModule))
+        return;
+    qDebug() << "Downloading.... " << alphaDownloadLink;
+    ui->downloadModuleButton_2->setEnabled(false);
+    ui->progressBar_2->setValue(0);
+    ui->progressBar_2->show();
+    startDownload(2, selectedAlphaModule, alphaDownloadLink);
+}
+
+void MainWindow::downloadAllTopicModules()
+{
+    qDebug() << topicModuleIds;
+    downloadTopicModules();
+}
+
+void MainWindow::downloadTopicModules()
+{
+    if (topicModuleIds.isEmpty()) {
+        ui->downloadModuleLabel->setText(QString());
+        return;
+    }
+    downloadTopicModule(topicModuleIds.takeFirst());
+}
+
 void MainWindow::downloadTopicModule(QString moduleId)
 {
-    Q_UNUSED(moduleId)
+    ui->downloadModuleLabel->setText(QStringLiteral("Downloading Module ") + moduleId);
+    QJsonObject record;
+    QString link;
+    findModule(topicModuleArray, moduleId, &record, &link);
+    // A module that cannot be found stops the chain here; the rest stays queued.
+    if (link.isEmpty())
+        return;
+    // A module that may not be downloaded now is skipped, and the chain goes on.
+    if (!mayStartDownload(record)) {
+        downloadTopicModules();
+        return;
+    }
+    qDebug() << "Downloading.... " << link;
+    ui->progressBar->show();
+    startDownload(3, record, link);
 }
+
 void MainWindow::updateModule(QString moduleId)
 {
-    Q_UNUSED(moduleId)
+    ui->updateModuleLabel->setText(QStringLiteral("Updating Module Id ") + moduleId);
+    QJsonObject record;
+    QString link;
+    findModule(topicModuleArray, moduleId, &record, &link);
+    if (link.isEmpty())
+        return;
+    if (!mayStartDownload(record)) {
+        updateModules();
+        return;
+    }
+    ui->updateProgressBar->show();
+    startDownload(1, record, link);
 }
+
 void MainWindow::downloadProgress(qint64 bytesReceived, qint64 bytesTotal)
 {
-    Q_UNUSED(bytesReceived)
-    Q_UNUSED(bytesTotal)
+    showProgress(ui->progressBar, bytesReceived, bytesTotal);
 }
+
 void MainWindow::downloadProgress_2(qint64 bytesReceived, qint64 bytesTotal)
 {
-    Q_UNUSED(bytesReceived)
-    Q_UNUSED(bytesTotal)
+    showProgress(ui->progressBar_2, bytesReceived, bytesTotal);
 }
+
 void MainWindow::updateProgress(qint64 bytesReceived, qint64 bytesTotal)
 {
-    Q_UNUSED(bytesReceived)
-    Q_UNUSED(bytesTotal)
+    showProgress(ui->updateProgressBar, bytesReceived, bytesTotal);
 }
-void MainWindow::callDF0() {}
-void MainWindow::callDF1() {}
-void MainWindow::callDF2() {}
-void MainWindow::callDF3() {}
+
+void MainWindow::callDF0()
+{
+    ui->downloadModuleButton->setEnabled(true);
+    downloadFinished(0);
+}
+
+void MainWindow::callDF1()
+{
+    downloadFinished(1);
+}
+
+void MainWindow::callDF2()
+{
+    downloadFinished(2);
+}
+
+void MainWindow::callDF3()
+{
+    downloadFinished(3);
+}
+
 void MainWindow::downloadFinished(int cflag)
 {
-    Q_UNUSED(cflag)
+    // The download that finished is the sender of the callDF slot that called us.
+    const QObject *source = sender();
+    const auto entry = std::find_if(m_downloads.begin(), m_downloads.end(),
+                                    [source](const auto &d) { return d.get() == source; });
+    if (!source || entry == m_downloads.end()) {
+        qDebug() << "downloadFinished() reached without a download of its own";
+        return;
+    }
+    // It is still inside its own finished() signal, so it goes once that has returned; its
+    // reply goes with it.
+    Download *download = entry->release();
+    m_downloads.erase(entry);
+    download->deleteLater();
+
+    const QString moduleId = download->moduleId();
+    switch (download->outcome()) {
+    case Download::Outcome::FileUnavailable:
+        // Without a place for archives no later download can succeed either: stop here.
+        qDebug() << "Cannot create the archive of module" << moduleId << ":" << download->error();
+        return;
+    case Download::Outcome::Failed:
+    case Download::Outcome::Running:
+        qDebug() << "Download of module" << moduleId << "failed:" << download->error();
+        break;
+    case Download::Outcome::Saved:
+        // Recorded in the library index only once the worker has unpacked it in full.
+        m_awaitingExtraction.push_back(download->record());
+        emit unzip(download->archivePath(), settings.value(moduleDirectoryKey).toString());
+        break;
+    }
+
+    switch (cflag) {
+    case 0:
+        resetProgress(ui->progressBar);
+        ui->launchModuleButton->setEnabled(true);
+        updateModuleTable();
+        break;
+    case 1:
+        resetProgress(ui->updateProgressBar);
+        updateModuleTable();
+        updateModules();
+        break;
+    case 2:
+        resetProgress(ui->progressBar_2);
+        updateModuleTable();
+        break;
+    case 3:
+        resetProgress(ui->progressBar);
+        downloadTopicModules();
+        updateModuleTable();
+        break;
+    default:
+        break;
+    }
 }
+
+bool MainWindow::mayStartDownload(const QJsonObject &record) const
+{
+    const QString moduleId = idOf(record);
+    if (!ArchivePath::isSafeModuleId(moduleId)) {
+        qDebug() << "Not downloading module" << moduleId
+                 << ": its id does not name a file inside the library folder";
+        return false;
+    }
+    // Two transfers of one module would share one archive path, and the worker deletes that
+    // file after each extraction; so a module is busy until its archive has been unpacked.
+    const auto sameModule = [&moduleId](const QString &otherId) {
+        return ArchivePath::sameArchive(moduleId, otherId);
+    };
+    const bool downloading =
+        std::any_of(m_downloads.begin(), m_downloads.end(),
+                    [&](const auto &download) { return sameModule(download->moduleId()); });
+    const bool unpacking =
+        std::any_of(m_awaitingExtraction.begin(), m_awaitingExtraction.end(),
+                    [&](const QJsonObject &awaiting) { return sameModule(idOf(awaiting)); });
+    if (downloading || unpacking) {
+        qDebug() << "Not downloading module" << moduleId
+                 << ": it is already being downloaded or unpacked";
+        return false;
+    }
+    return true;
+}
+
 void MainWindow::startDownload(int cflag, const QJsonObject &record, const QString &link)
 {
-    Q_UNUSED(cflag)
-    Q_UNUSED(record)
-    Q_UNUSED(link)
+    if (!m_network)
+        m_network = new QNetworkAccessManager(this);
+    using Progress = void (MainWindow::*)(qint64, qint64);
+    using Completion = void (MainWindow::*)();
+    static const Progress progressSlots[] = {
+        &MainWindow::downloadProgress, &MainWindow::updateProgress, &MainWindow::downloadProgress_2,
+        &MainWindow::downloadProgress};
+    static const Completion completionSlots[] = {&MainWindow::callDF0, &MainWindow::callDF1,
+                                                 &MainWindow::callDF2, &MainWindow::callDF3};
+    if (cflag < 0 || cflag > 3)
+        return;
+
+    const QString archive =
+        ArchivePath::forModule(settings.value(moduleDirectoryKey).toString(), idOf(record));
+    m_downloads.push_back(std::make_unique<Download>(cflag, record, archive, this));
+    Download *download = m_downloads.back().get();
+    connect(download, &Download::progress, this, progressSlots[cflag]);
+    connect(download, &Download::finished, this, completionSlots[cflag]);
+    download->start(m_network, link);
 }
+
 void MainWindow::installExtracted(const QString &status)
 {
-    Q_UNUSED(status)
+    // The worker unpacks archives in the order it was given them and answers each once.
+    if (m_awaitingExtraction.empty()) {
+        qDebug() << "An unpacked archive was reported while none was awaited:" << status;
+        return;
+    }
+    const QJsonObject record = m_awaitingExtraction.front();
+    m_awaitingExtraction.pop_front();
+    if (status != QLatin1String("success")) {
+        qDebug() << "Module" << idOf(record) << "was not installed:" << status;
+        return;
+    }
+    const LibraryIndex::Result merged =
+        LibraryIndex::merge(settings.value(moduleDirectoryKey).toString(), record);
+    if (!merged.ok)
+        qDebug().noquote() << merged.error;
+    updateModuleTable();
 }
