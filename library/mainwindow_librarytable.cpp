@@ -1,6 +1,101 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-void MainWindow::updateModuleTable() {}
-void MainWindow::updateCheckedModules() {}
-void MainWindow::updateModules() {}
+#include "library/libraryindex.h"
+#include "library/libraryrow.h"
+
+#include <QDebug>
+#include <QHeaderView>
+
+namespace {
+
+const int columnWidths[] = {25, 550, 50, 70, 150};
+const Qt::Alignment centred = Qt::AlignHCenter | Qt::AlignVCenter;
+const Qt::Alignment left = Qt::AlignLeft | Qt::AlignVCenter;
+const Qt::Alignment columnAlignments[] = {centred, left, centred, centred, left};
+
+void setUpTable(QTableWidget *table, int rows)
+{
+    table->clearContents();
+    table->setRowCount(rows);
+    table->setColumnCount(5);
+    table->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    table->setHorizontalHeaderLabels(
+        QStringLiteral(";Name;Version;Size;Id").split(QLatin1Char(';')));
+    table->horizontalHeader()->setStretchLastSection(true);
+    // The style's own minimum would widen the narrow check box column.
+    table->horizontalHeader()->setMinimumSectionSize(columnWidths[0]);
+    for (int column = 0; column < 5; ++column)
+        table->setColumnWidth(column, columnWidths[column]);
+    table->setAlternatingRowColors(true);
+    table->setStyleSheet(QStringLiteral("alternate-background-color: #e2f0d9;"));
+    table->horizontalHeader()->setFixedHeight(25);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    const QFont headerFont(QStringLiteral("Helvetica"), 8, 75, false);
+    for (int column = 0; column < 5; ++column) {
+        QTableWidgetItem *header = table->horizontalHeaderItem(column);
+        header->setTextAlignment(column == 1 || column == 4 ? left : centred);
+        header->setFont(headerFont);
+    }
+}
+
+void fillRow(QTableWidget *table, int row, const LibraryRow &data)
+{
+    auto *check = new QTableWidgetItem;
+    check->setCheckState(data.newVersion ? Qt::Checked : Qt::Unchecked);
+    QTableWidgetItem *const items[] = {
+        check, new QTableWidgetItem(data.nameText()), new QTableWidgetItem(data.version),
+        new QTableWidgetItem(data.size), new QTableWidgetItem(data.id)};
+    for (int column = 0; column < 5; ++column) {
+        items[column]->setTextAlignment(columnAlignments[column]);
+        table->setItem(row, column, items[column]);
+    }
+}
+
+} // namespace
+
+void MainWindow::updateModuleTable()
+{
+    qDebug() << "updateModuleTable() Called";
+    // One read serves both the row count and the rows.
+    QVector<LibraryIndex::Line> lines;
+    const LibraryIndex::Result read =
+        LibraryIndex::read(settings.value(QStringLiteral("moduleDirectory")).toString(), &lines);
+    if (!read.ok) {
+        qDebug().noquote() << read.error;
+        lines.clear();
+    }
+
+    QTableWidget *table = ui->moduleTable;
+    setUpTable(table, lines.size());
+    const QVector<LibraryRow> rows = libraryRows(lines, topicModuleArray);
+    for (int row = 0; row < rows.size(); ++row) {
+        // A line that is not a record keeps its place as an empty row.
+        if (rows.at(row).isRecord)
+            fillRow(table, row, rows.at(row));
+    }
+    // A flagged name takes two lines of text.
+    table->resizeRowsToContents();
+}
+
+void MainWindow::updateCheckedModules()
+{
+    updateModuleIds.clear();
+    QTableWidget *table = ui->moduleTable;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        const QTableWidgetItem *check = table->item(row, 0);
+        const QTableWidgetItem *id = table->item(row, 4);
+        if (check && check->checkState() == Qt::Checked)
+            updateModuleIds.append(id ? id->text() : QString());
+    }
+    updateModules();
+}
+
+void MainWindow::updateModules()
+{
+    if (updateModuleIds.isEmpty()) {
+        ui->updateModuleLabel->setText(QString());
+        return;
+    }
+    updateModule(updateModuleIds.takeFirst());
+}
