@@ -1,0 +1,642 @@
+// Module downloads driven through the real window against a loopback catalogue: progress, the
+// two chains, failed transfers, and a module recorded only once its archive arrived whole and
+// was unpacked.
+#include "mainwindow.h"
+
+#include "library/archivepath.h"
+#include "support/messagelog.h"
+#include "support/testcataloguebaseurl.h"
+#include "support/testenvironment.h"
+#include "support/testserver.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QListView>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QtGui/private/qzipwriter_p.h>
+#include <QtTest>
+
+#include <memory>
+
+Q_DECLARE_METATYPE(TestServer::Answer)
+
+namespace {
+
+// A module archive as the catalogue serves it: the module's folder with its start page, and
+// padding bytes (stored uncompressed) when the body has to be long enough to watch it arrive.
+QByteArray moduleArchive(const QString &moduleId, int padding = 0)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QZipWriter writer(&buffer);
+    writer.setCompressionPolicy(QZipWriter::NeverCompress);
+    writer.addDirectory(moduleId);
+    writer.addFile(moduleId + QStringLiteral("/index.html"),
+                   "<html><body>" + moduleId.toUtf8() + "</body></html>");
+    if (padding > 0)
+        writer.addFile(moduleId + QStringLiteral("/media.bin"), QByteArray(padding, 'x'));
+    writer.close();
+    return buffer.data();
+}
+
+// The bar shows a transfer of size bytes under way: part of the body has arrived.
+bool receiving(const QProgressBar *bar, qint64 size)
+{
+    return bar->maximum() == size && bar->value() > 0 && bar->value() < size;
+}
+
+// Bytes in files of folder that this process has open. The archive being written may have no
+// name in the folder yet (Linux creates it unnamed), so the open descriptors are asked.
+qint64 bytesBeingWritten(const QString &folder)
+{
+    qint64 bytes = 0;
+    const QDir descriptors(QStringLiteral("/proc/self/fd"));
+    for (const QFileInfo &descriptor : descriptors.entryInfoList(QDir::System | QDir::Files)) {
+        if (descriptor.symLinkTarget().startsWith(folder + QLatin1Char('/')))
+            bytes += descriptor.size();
+    }
+    return bytes;
+}
+
+QString archiveUrlPath(const QString &moduleId)
+{
+    return QStringLiteral("/files/") + moduleId + QStringLiteral(".zip");
+}
+
+} // namespace
+
+class DownloadsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void moduleIdSafety_data();
+    void moduleIdSafety();
+
+    void topicDownload_streamsWithProgressThenInstalls();
+    void alphabeticalDownload_startsItsBarAtZeroAndKeepsItsButtonDisabled();
+    void downloadAll_downloadsTheTopicOneModuleAtATime();
+    void downloadAll_withNothingQueued_clearsTheLabel();
+    void updateChain_updatesTheTickedModulesInTurn();
+    void failedTransfer_isNotInstalledAndTheChainGoesOn_data();
+    void failedTransfer_isNotInstalledAndTheChainGoesOn();
+    void failedTopicDownload_resetsItsBarAndButton();
+    void slowBody_windowKeepsAnsweringClicks();
+    void record_joinsTheIndexOnlyAfterItsArchiveIsUnpacked();
+    void unpackFailure_recordsNothingAndLaterModulesStillInstall();
+    void unsafeModuleId_isRefusedWithoutARequest_data();
+    void unsafeModuleId_isRefusedWithoutARequest();
+    void sameModuleTwice_secondDownloadIsNotStarted();
+    void missingLibraryFolder_stopsTheChain();
+
+private:
+    template <typename T> T *widget(const char *name) const
+    {
+        T *found = m_window->findChild<T *>(QLatin1String(name));
+        if (!found)
+            qFatal("no widget %s", name);
+        return found;
+    }
+    QJsonObject module(const QString &moduleId, const QString &version = QStringLiteral("1.0"));
+    void serveArchive(const QString &moduleId, int padding = 0, int chunkSize = 0,
+                      int chunkDelayMs = 0);
+    // The module list of a chosen topic (with "Download All" possible) or of "All topics".
+    void listTopicModules(const QJsonArray &modules, bool wholeTopic);
+    void clickTopicModule(int row);
+    QStringList indexIds() const;
+    QStringList indexVersions() const;
+    bool installed(const QString &moduleId) const;
+    int requestsFor(const QString &moduleId) const;
+
+    std::unique_ptr<TestServer> m_server;
+    std::unique_ptr<MessageLog> m_log;
+    std::unique_ptr<MainWindow> m_window;
+    QString m_library;
+};
+
+void DownloadsTest::init()
+{
+    m_server = std::make_unique<TestServer>();
+    // Without topics the window never picks a topic by itself, so every module list it shows
+    // is the one a test gives it.
+    TestServer::Answer stalls;
+    stalls.hang = true;
+    m_server->setAnswer(QStringLiteral("/api/topics"), stalls);
+    m_server->setJson(QStringLiteral("/api/letters"), "[]");
+    m_server->setJson(QStringLiteral("/api/articles"), "[]");
+    setCatalogueBaseUrl(m_server->baseUrl());
+
+    QDir(QDir::homePath() + QStringLiteral("/Desktop/Tavro Modules")).removeRecursively();
+    m_log = std::make_unique<MessageLog>();
+    m_window = std::make_unique<MainWindow>();
+    m_window->show();
+    m_library = QSettings().value(QStringLiteral("moduleDirectory")).toString();
+    QVERIFY(QFileInfo(m_library).isDir());
+}
+
+void DownloadsTest::cleanup()
+{
+    m_window.reset();
+    m_server->stop();
+    m_server.reset();
+    m_log.reset();
+}
+
+QJsonObject DownloadsTest::module(const QString &moduleId, const QString &version)
+{
+    return QJsonObject{
+        {QStringLiteral("_id"), moduleId},
+        {QStringLiteral("name"), QStringLiteral("Module ") + moduleId},
+        {QStringLiteral("description"), QStringLiteral("About ") + moduleId},
+        {QStringLiteral("version"), version},
+        {QStringLiteral("packageSize"), QStringLiteral("0.1 MB")},
+        {QStringLiteral("downloadLink"), m_server->baseUrl() + archiveUrlPath(moduleId)},
+        {QStringLiteral("launchFile"), QStringLiteral("index.html")},
+    };
+}
+
+void DownloadsTest::serveArchive(const QString &moduleId, int padding, int chunkSize,
+                                 int chunkDelayMs)
+{
+    TestServer::Answer answer;
+    answer.body = moduleArchive(moduleId, padding);
+    answer.contentType = "application/zip";
+    answer.chunkSize = chunkSize;
+    answer.chunkDelayMs = chunkDelayMs;
+    m_server->setAnswer(archiveUrlPath(moduleId), answer);
+}
+
+void DownloadsTest::listTopicModules(const QJsonArray &modules, bool wholeTopic)
+{
+    widget<QPushButton>("downloadAllButton")->setEnabled(wholeTopic);
+    QVERIFY(
+        QMetaObject::invokeMethod(m_window.get(), "refreshModuleList", Q_ARG(QJsonArray, modules)));
+}
+
+void DownloadsTest::clickTopicModule(int row)
+{
+    auto *list = widget<QListView>("listView");
+    emit list->clicked(list->model()->index(row, 0));
+}
+
+QStringList DownloadsTest::indexIds() const
+{
+    QStringList ids;
+    QFile index(m_library + QStringLiteral("/tavro-modules.txt"));
+    if (index.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        while (!index.atEnd())
+            ids << QJsonDocument::fromJson(index.readLine()).object().value("_id").toString();
+    }
+    return ids;
+}
+
+QStringList DownloadsTest::indexVersions() const
+{
+    QStringList versions;
+    QFile index(m_library + QStringLiteral("/tavro-modules.txt"));
+    if (index.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        while (!index.atEnd()) {
+            const QJsonObject record = QJsonDocument::fromJson(index.readLine()).object();
+            versions << record.value("_id").toString() + QLatin1Char('=') +
+                            record.value("version").toString();
+        }
+    }
+    return versions;
+}
+
+bool DownloadsTest::installed(const QString &moduleId) const
+{
+    QFile page(m_library + QLatin1Char('/') + moduleId + QStringLiteral("/index.html"));
+    return page.open(QIODevice::ReadOnly) && page.readAll().contains(moduleId.toUtf8());
+}
+
+int DownloadsTest::requestsFor(const QString &moduleId) const
+{
+    return m_server->requests().count(archiveUrlPath(moduleId));
+}
+
+void DownloadsTest::moduleIdSafety_data()
+{
+    QTest::addColumn<QString>("moduleId");
+    QTest::addColumn<bool>("safe");
+    QTest::newRow("catalogue id") << "5c8f0e4b2a1d3e0017a1b2c3" << true;
+    QTest::newRow("words and dots") << "hand-washing.v2_en" << true;
+    QTest::newRow("empty, saved as .zip") << "" << true;
+    QTest::newRow("device name inside a longer id") << "console" << true;
+    QTest::newRow("climbs out") << "../escape" << false;
+    QTest::newRow("into a folder") << "sub/module" << false;
+    QTest::newRow("Windows separator") << "..\\escape" << false;
+    QTest::newRow("parent") << ".." << false;
+    QTest::newRow("current") << "." << false;
+    QTest::newRow("drive letter") << "C:escape" << false;
+    QTest::newRow("absolute") << "/etc/escape" << false;
+    QTest::newRow("device") << "CON" << false;
+    QTest::newRow("device in lower case") << "lpt1" << false;
+    QTest::newRow("NUL character") << QStringLiteral("a") + QChar(0) + QStringLiteral("b") << false;
+}
+
+void DownloadsTest::moduleIdSafety()
+{
+    QFETCH(QString, moduleId);
+    QFETCH(bool, safe);
+    QCOMPARE(ArchivePath::isSafeModuleId(moduleId), safe);
+    QCOMPARE(ArchivePath::forModule(QStringLiteral("/lib"), QStringLiteral("m1")),
+             QStringLiteral("/lib/m1.zip"));
+}
+
+void DownloadsTest::topicDownload_streamsWithProgressThenInstalls()
+{
+    serveArchive(QStringLiteral("m1"), 200000, 16384, 40);
+    const qint64 size = moduleArchive(QStringLiteral("m1"), 200000).size();
+    listTopicModules({module(QStringLiteral("m1"))}, false);
+    clickTopicModule(0);
+    auto *button = widget<QPushButton>("downloadModuleButton");
+    auto *bar = widget<QProgressBar>("progressBar");
+    QVERIFY(button->isEnabled());
+
+    button->click();
+    QVERIFY(!button->isEnabled());
+    QVERIFY(!bar->isHidden());
+    QVERIFY(m_log->contains(
+        QStringLiteral("Downloading....  \"%1\"").arg(m_server->baseUrl() + archiveUrlPath("m1"))));
+
+    // Part way: the bar counts the bytes, and they are already on disk, though not yet at
+    // the archive path.
+    QTRY_VERIFY(receiving(bar, size));
+    QVERIFY(!QFile::exists(m_library + QStringLiteral("/m1.zip")));
+    QVERIFY(bytesBeingWritten(m_library) > 0);
+
+    QTRY_COMPARE(indexIds(), QStringList{QStringLiteral("m1")});
+    QVERIFY(installed(QStringLiteral("m1")));
+    QVERIFY(!QFile::exists(m_library + QStringLiteral("/m1.zip")));
+    QVERIFY(bar->isHidden());
+    QCOMPARE(bar->maximum(), 100);
+    QCOMPARE(bar->value(), 0);
+    QVERIFY(button->isEnabled());
+    QVERIFY(widget<QPushButton>("launchModuleButton")->isEnabled());
+    QTRY_COMPARE(widget<QTableWidget>("moduleTable")->rowCount(), 1);
+    QCOMPARE(widget<QTableWidget>("moduleTable")->item(0, 4)->text(), QStringLiteral("m1"));
+
+    // The reply goes with its download; the window keeps one manager for all downloads.
+    QTRY_VERIFY(m_window->findChildren<QNetworkReply *>().isEmpty());
+    QCOMPARE(m_window->findChildren<QNetworkAccessManager *>().size(), 1);
+}
+
+void DownloadsTest::alphabeticalDownload_startsItsBarAtZeroAndKeepsItsButtonDisabled()
+{
+    serveArchive(QStringLiteral("a1"), 100000, 8192, 40);
+    QVERIFY(QMetaObject::invokeMethod(m_window.get(), "refreshAlphaModuleList",
+                                      Q_ARG(QJsonArray, QJsonArray{module("a1")})));
+    auto *list = widget<QListView>("listView_2");
+    emit list->clicked(list->model()->index(0, 0));
+    auto *button = widget<QPushButton>("downloadModuleButton_2");
+    auto *bar = widget<QProgressBar>("progressBar_2");
+    QVERIFY(button->isEnabled());
+    bar->setValue(50);
+
+    button->click();
+    QCOMPARE(bar->value(), 0);
+    QVERIFY(!bar->isHidden());
+    QVERIFY(!button->isEnabled());
+    QTRY_VERIFY(receiving(bar, moduleArchive(QStringLiteral("a1"), 100000).size()));
+    QVERIFY(widget<QProgressBar>("progressBar")->isHidden());
+
+    QTRY_COMPARE(indexIds(), QStringList{QStringLiteral("a1")});
+    QVERIFY(installed(QStringLiteral("a1")));
+    QVERIFY(bar->isHidden());
+    QCOMPARE(bar->value(), 0);
+    QVERIFY(!button->isEnabled());
+}
+
+void DownloadsTest::downloadAll_downloadsTheTopicOneModuleAtATime()
+{
+    const QStringList ids = {"m1", "m2", "m3"};
+    QJsonArray modules;
+    for (const QString &id : ids) {
+        serveArchive(id, 40000, 8192, 30);
+        modules.append(module(id));
+    }
+    listTopicModules(modules, true);
+
+    // Which module the label names whenever the bar moves.
+    auto *label = widget<QLabel>("downloadModuleLabel");
+    auto *bar = widget<QProgressBar>("progressBar");
+    QStringList labels;
+    connect(bar, &QProgressBar::valueChanged, this, [&] {
+        if (bar->value() > 0 && (labels.isEmpty() || labels.last() != label->text()))
+            labels << label->text();
+    });
+
+    widget<QPushButton>("downloadAllButton")->click();
+    QCOMPARE(label->text(), QStringLiteral("Downloading Module m1"));
+    QVERIFY(m_log->contains(QStringLiteral("(\"m1\", \"m2\", \"m3\")")));
+    QTRY_COMPARE(indexIds(), ids);
+    QCOMPARE(label->text(), QString());
+    QCOMPARE(labels, QStringList({"Downloading Module m1", "Downloading Module m2",
+                                  "Downloading Module m3"}));
+    for (const QString &id : ids) {
+        QVERIFY(installed(id));
+        QCOMPARE(requestsFor(id), 1);
+    }
+    QVERIFY(bar->isHidden());
+    QTRY_COMPARE(widget<QTableWidget>("moduleTable")->rowCount(), 3);
+}
+
+void DownloadsTest::downloadAll_withNothingQueued_clearsTheLabel()
+{
+    serveArchive(QStringLiteral("m1"));
+    // Under "All topics" no ids are queued.
+    listTopicModules({module(QStringLiteral("m1"))}, false);
+    auto *label = widget<QLabel>("downloadModuleLabel");
+    label->setText(QStringLiteral("Downloading Module old"));
+    auto *button = widget<QPushButton>("downloadAllButton");
+    button->setEnabled(true);
+    button->click();
+    QCOMPARE(label->text(), QString());
+    QVERIFY(widget<QProgressBar>("progressBar")->isHidden());
+    QCOMPARE(requestsFor(QStringLiteral("m1")), 0);
+}
+
+void DownloadsTest::updateChain_updatesTheTickedModulesInTurn()
+{
+    {
+        QFile index(m_library + QStringLiteral("/tavro-modules.txt"));
+        QVERIFY(index.open(QIODevice::WriteOnly));
+        for (const char *id : {"m1", "m2", "m3"})
+            index.write(QJsonDocument(module(id, "1.0")).toJson(QJsonDocument::Compact) + "\n");
+    }
+    for (const char *id : {"m1", "m2", "m3"})
+        serveArchive(id, 40000, 8192, 30);
+    listTopicModules({module("m1", "2.0"), module("m2", "2.0"), module("m3", "1.0")}, false);
+    auto *table = widget<QTableWidget>("moduleTable");
+    QCOMPARE(table->rowCount(), 3);
+
+    auto *label = widget<QLabel>("updateModuleLabel");
+    auto *bar = widget<QProgressBar>("updateProgressBar");
+    QStringList labels;
+    connect(bar, &QProgressBar::valueChanged, this, [&] {
+        if (bar->value() > 0 && (labels.isEmpty() || labels.last() != label->text()))
+            labels << label->text();
+    });
+
+    widget<QPushButton>("updateCheckedModulesButton")->click();
+    QCOMPARE(label->text(), QStringLiteral("Updating Module Id m1"));
+    QVERIFY(!bar->isHidden());
+    QTRY_COMPARE(indexVersions(), QStringList({"m1=2.0", "m2=2.0", "m3=1.0"}));
+    QCOMPARE(label->text(), QString());
+    QCOMPARE(labels, QStringList({"Updating Module Id m1", "Updating Module Id m2"}));
+    QCOMPARE(requestsFor(QStringLiteral("m3")), 0);
+    QVERIFY(bar->isHidden());
+    QCOMPARE(bar->value(), 0);
+
+    // The table now shows the new versions, nothing ticked.
+    QTRY_COMPARE(table->item(1, 2)->text(), QStringLiteral("2.0"));
+    for (int row = 0; row < 3; ++row) {
+        QCOMPARE(table->item(row, 0)->checkState(), Qt::Unchecked);
+        QVERIFY(!table->item(row, 1)->text().contains(QStringLiteral("New Version")));
+    }
+}
+
+void DownloadsTest::failedTransfer_isNotInstalledAndTheChainGoesOn_data()
+{
+    QTest::addColumn<TestServer::Answer>("answer");
+    QTest::addColumn<bool>("refused");
+    TestServer::Answer answer;
+    answer.contentType = "application/zip";
+
+    answer.status = 404;
+    answer.body = "no such module";
+    QTest::newRow("not found") << answer << false;
+    answer.status = 500;
+    answer.body = "server trouble";
+    QTest::newRow("server error") << answer << false;
+    answer.status = 200;
+    answer.body = moduleArchive(QStringLiteral("bad"), 20000);
+    answer.cutAfter = 5000;
+    QTest::newRow("body cut short") << answer << false;
+    answer.cutAfter = -1;
+    answer.status = 302;
+    answer.body.clear();
+    answer.location = archiveUrlPath(QStringLiteral("good")).toUtf8();
+    QTest::newRow("redirect") << answer << false;
+    QTest::newRow("connection refused") << TestServer::Answer() << true;
+}
+
+void DownloadsTest::failedTransfer_isNotInstalledAndTheChainGoesOn()
+{
+    QFETCH(TestServer::Answer, answer);
+    QFETCH(bool, refused);
+    QJsonObject bad = module(QStringLiteral("bad"));
+    if (refused) {
+        bad[QStringLiteral("downloadLink")] =
+            QStringLiteral("http://127.0.0.1:%1/bad.zip").arg(TestServer::unusedPort());
+    } else {
+        m_server->setAnswer(archiveUrlPath(QStringLiteral("bad")), answer);
+    }
+    serveArchive(QStringLiteral("good"));
+    listTopicModules({bad, module(QStringLiteral("good"))}, true);
+
+    widget<QPushButton>("downloadAllButton")->click();
+    QTRY_COMPARE(indexIds(), QStringList{QStringLiteral("good")});
+    QVERIFY(installed(QStringLiteral("good")));
+    QCOMPARE(widget<QLabel>("downloadModuleLabel")->text(), QString());
+    QVERIFY(m_log->contains(QStringLiteral("Download of module \"bad\" failed:")));
+    // Only the good archive was handed to the worker.
+    QCOMPARE(m_log->count(QStringLiteral("File Unzipping Complete:")), 1);
+    // Nothing of the failed transfer is left in the library folder.
+    QCOMPARE(QDir(m_library).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList({"good", "tavro-modules.txt"}));
+    auto *bar = widget<QProgressBar>("progressBar");
+    QVERIFY(bar->isHidden());
+    QCOMPARE(bar->value(), 0);
+    QCOMPARE(bar->maximum(), 100);
+}
+
+void DownloadsTest::failedTopicDownload_resetsItsBarAndButton()
+{
+    m_server->setJson(archiveUrlPath(QStringLiteral("m1")), "gone", 404);
+    listTopicModules({module(QStringLiteral("m1"))}, false);
+    clickTopicModule(0);
+    auto *button = widget<QPushButton>("downloadModuleButton");
+    button->click();
+    QVERIFY(!button->isEnabled());
+    QTRY_VERIFY(button->isEnabled());
+    QVERIFY(widget<QProgressBar>("progressBar")->isHidden());
+    QVERIFY(m_log->contains(QStringLiteral("Download of module \"m1\" failed:")));
+    QVERIFY(!m_log->contains(QStringLiteral("File Unzipping Complete")));
+    QVERIFY(indexIds().isEmpty());
+    QVERIFY(QDir(m_library).isEmpty());
+}
+
+void DownloadsTest::slowBody_windowKeepsAnsweringClicks()
+{
+    serveArchive(QStringLiteral("m1"), 100000, 4096, 60);
+    listTopicModules({module(QStringLiteral("m1"))}, false);
+    clickTopicModule(0);
+    widget<QPushButton>("downloadModuleButton")->click();
+    auto *bar = widget<QProgressBar>("progressBar");
+    QTRY_VERIFY(receiving(bar, moduleArchive(QStringLiteral("m1"), 100000).size()));
+
+    auto *tabs = widget<QTabWidget>("appTabWidget");
+    QTabBar *tabBar = tabs->tabBar();
+    QTest::mouseClick(tabBar, Qt::LeftButton, {}, tabBar->tabRect(3).center());
+    QCOMPARE(tabs->currentIndex(), 3);
+    QVERIFY(m_log->contains(QStringLiteral("User just selected a new tab with index:  3")));
+    // The click was handled while the body was still arriving.
+    QVERIFY(!bar->isHidden());
+    QVERIFY(bar->value() < bar->maximum());
+    QVERIFY(indexIds().isEmpty());
+
+    QTRY_COMPARE(indexIds(), QStringList{QStringLiteral("m1")});
+    QVERIFY(installed(QStringLiteral("m1")));
+}
+
+void DownloadsTest::record_joinsTheIndexOnlyAfterItsArchiveIsUnpacked()
+{
+    serveArchive(QStringLiteral("m1"), 20000);
+    listTopicModules({module(QStringLiteral("m1"))}, false);
+    clickTopicModule(0);
+
+    // The completion resets the bar; what the index holds at that moment is what the
+    // completion itself recorded.
+    auto *bar = widget<QProgressBar>("progressBar");
+    bool moved = false;
+    bool reset = false;
+    QStringList idsAtCompletion;
+    connect(bar, &QProgressBar::valueChanged, this, [&](int value) {
+        if (value > 0)
+            moved = true;
+        else if (moved && !reset) {
+            reset = true;
+            idsAtCompletion = indexIds();
+        }
+    });
+    widget<QPushButton>("downloadModuleButton")->click();
+    QTRY_VERIFY(reset);
+    QCOMPARE(idsAtCompletion, QStringList());
+    QTRY_COMPARE(indexIds(), QStringList{QStringLiteral("m1")});
+    QVERIFY(installed(QStringLiteral("m1")));
+    QVERIFY(m_log->contains(QStringLiteral("File Unzipping Complete:  \"success\"")));
+    QTRY_COMPARE(widget<QTableWidget>("moduleTable")->rowCount(), 1);
+}
+
+void DownloadsTest::unpackFailure_recordsNothingAndLaterModulesStillInstall()
+{
+    TestServer::Answer notAnArchive;
+    notAnArchive.body = "this is not a zip archive";
+    notAnArchive.contentType = "application/zip";
+    m_server->setAnswer(archiveUrlPath(QStringLiteral("broken")), notAnArchive);
+    serveArchive(QStringLiteral("good"));
+    listTopicModules({module(QStringLiteral("broken")), module(QStringLiteral("good"))}, true);
+
+    widget<QPushButton>("downloadAllButton")->click();
+    QTRY_COMPARE(indexIds(), QStringList{QStringLiteral("good")});
+    QVERIFY(installed(QStringLiteral("good")));
+    QVERIFY(m_log->contains(QStringLiteral("Module \"broken\" was not installed:")));
+    QCOMPARE(m_log->count(QStringLiteral("File Unzipping Complete:")), 2);
+    QVERIFY(!QFile::exists(m_library + QStringLiteral("/broken.zip")));
+    QCOMPARE(widget<QTableWidget>("moduleTable")->rowCount(), 1);
+}
+
+void DownloadsTest::unsafeModuleId_isRefusedWithoutARequest_data()
+{
+    QTest::addColumn<QString>("moduleId");
+    QTest::newRow("climbs out") << "../escape";
+    QTest::newRow("Windows separator") << "..\\escape";
+    QTest::newRow("parent") << "..";
+}
+
+void DownloadsTest::unsafeModuleId_isRefusedWithoutARequest()
+{
+    QFETCH(QString, moduleId);
+    // Were it fetched, its archive would be saved beside the library folder.
+    QJsonObject unsafe = module(QStringLiteral("unsafe"));
+    unsafe[QStringLiteral("_id")] = moduleId;
+    serveArchive(QStringLiteral("unsafe"));
+    serveArchive(QStringLiteral("good"));
+    listTopicModules({unsafe, module(QStringLiteral("good"))}, true);
+
+    clickTopicModule(0);
+    widget<QPushButton>("downloadModuleButton")->click();
+    QVERIFY(m_log->contains(QStringLiteral("Not downloading module")));
+    QVERIFY(widget<QProgressBar>("progressBar")->isHidden());
+
+    // In a chain it is skipped and the chain goes on.
+    widget<QPushButton>("downloadAllButton")->click();
+    QTRY_COMPARE(indexIds(), QStringList{QStringLiteral("good")});
+    QCOMPARE(widget<QLabel>("downloadModuleLabel")->text(), QString());
+    QCOMPARE(requestsFor(QStringLiteral("unsafe")), 0);
+    const QDir desktop(QDir::homePath() + QStringLiteral("/Desktop"));
+    QCOMPARE(desktop.entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("Tavro Modules")});
+}
+
+void DownloadsTest::sameModuleTwice_secondDownloadIsNotStarted()
+{
+    serveArchive(QStringLiteral("m1"), 100000, 4096, 30);
+    serveArchive(QStringLiteral("m2"));
+    listTopicModules({module(QStringLiteral("m1")), module(QStringLiteral("m2"))}, true);
+    clickTopicModule(0);
+    auto *button = widget<QPushButton>("downloadModuleButton");
+    button->click();
+    QTRY_VERIFY(receiving(widget<QProgressBar>("progressBar"),
+                          moduleArchive(QStringLiteral("m1"), 100000).size()));
+
+    // Selecting the module again offers the button again; a second click starts nothing.
+    clickTopicModule(0);
+    QVERIFY(button->isEnabled());
+    button->click();
+    QCOMPARE(m_log->count(QStringLiteral("Not downloading module \"m1\"")), 1);
+
+    // "Download All" skips the module under way and goes on with the next one.
+    widget<QPushButton>("downloadAllButton")->click();
+    QCOMPARE(m_log->count(QStringLiteral("Not downloading module \"m1\"")), 2);
+    QCOMPARE(widget<QLabel>("downloadModuleLabel")->text(),
+             QStringLiteral("Downloading Module m2"));
+
+    QTRY_COMPARE(indexIds().size(), 2);
+    QStringList ids = indexIds();
+    ids.sort();
+    QCOMPARE(ids, QStringList({"m1", "m2"}));
+    QVERIFY(installed(QStringLiteral("m1")));
+    QVERIFY(installed(QStringLiteral("m2")));
+    QCOMPARE(requestsFor(QStringLiteral("m1")), 1);
+    QCOMPARE(m_log->count(QStringLiteral("was not installed")), 0);
+}
+
+void DownloadsTest::missingLibraryFolder_stopsTheChain()
+{
+    serveArchive(QStringLiteral("m1"));
+    serveArchive(QStringLiteral("m2"));
+    listTopicModules({module(QStringLiteral("m1")), module(QStringLiteral("m2"))}, true);
+    QVERIFY(QDir(m_library).removeRecursively());
+
+    widget<QPushButton>("downloadAllButton")->click();
+    QTRY_VERIFY(m_log->contains(QStringLiteral("Cannot create the archive of module \"m1\"")));
+    // The chain waits at the module it could not save; nothing else is fetched.
+    QCOMPARE(widget<QLabel>("downloadModuleLabel")->text(),
+             QStringLiteral("Downloading Module m1"));
+    QVERIFY(!widget<QProgressBar>("progressBar")->isHidden());
+    QCOMPARE(requestsFor(QStringLiteral("m2")), 0);
+    QVERIFY(!QFileInfo::exists(m_library));
+}
+
+CORVELLE_TEST_MAIN(DownloadsTest)
+
+#include "tst_downloads.moc"
