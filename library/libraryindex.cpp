@@ -1,6 +1,71 @@
 #include "library/libraryindex.h"
 
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonValue>
+#include <QSaveFile>
+
+#include <cstring>
+
 namespace LibraryIndex {
+
+namespace {
+
+const QString openError = QStringLiteral("Error opening file");
+const QString readError = QStringLiteral("Error reading file");
+const QString createError = QStringLiteral("Error creating file");
+const QString temporaryError = QStringLiteral("Error creating temporary file.");
+const QString writeError = QStringLiteral("Error writing file");
+
+Line parseLine(const char *begin, const char *end)
+{
+    // A line counts up to its first NUL byte, read as UTF-8 (invalid sequences become U+FFFD).
+    const char *nul = static_cast<const char *>(memchr(begin, '\0', size_t(end - begin)));
+    const QByteArray text = QString::fromUtf8(begin, int((nul ? nul : end) - begin)).toUtf8();
+    const QJsonDocument document = QJsonDocument::fromJson(text);
+    Line line;
+    line.isRecord = document.isObject();
+    if (line.isRecord)
+        line.record = document.object();
+    return line;
+}
+
+// The whole file in one read, split at line feeds; a carriage return before a line feed
+// belongs to the line end, so files written on Windows read the same.
+Result readLines(const QString &filePath, QVector<Line> *lines)
+{
+    lines->clear();
+    QFile file(filePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return {false, openError};
+    const QByteArray content = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return {false, readError};
+
+    const char *at = content.constData();
+    const char *const end = at + content.size();
+    lines->reserve(int(content.count('\n')) + 1);
+    while (at < end) {
+        const char *feed = static_cast<const char *>(memchr(at, '\n', size_t(end - at)));
+        const char *lineEnd = feed ? feed : end;
+        const char *textEnd = (feed && lineEnd > at && lineEnd[-1] == '\r') ? lineEnd - 1 : lineEnd;
+        lines->append(parseLine(at, textEnd));
+        at = feed ? feed + 1 : end;
+    }
+    return {true, QString()};
+}
+
+QString idOf(const QJsonObject &record)
+{
+    return record.value(QLatin1String("_id")).toString();
+}
+
+QByteArray lineOf(const QJsonObject &record)
+{
+    return QJsonDocument(record).toJson(QJsonDocument::Compact) + '\n';
+}
+
+} // namespace
 
 QString path(const QString &libraryFolder)
 {
@@ -9,16 +74,49 @@ QString path(const QString &libraryFolder)
 
 Result merge(const QString &libraryFolder, const QJsonObject &record)
 {
-    Q_UNUSED(libraryFolder)
-    Q_UNUSED(record)
-    return {false, QStringLiteral("not built yet")};
+    const QString filePath = path(libraryFolder);
+    const bool exists = QFile::exists(filePath);
+
+    // An index that is there but cannot be read keeps its lines: writing the new record alone
+    // would drop every other installed module from the library.
+    QVector<Line> lines;
+    if (exists) {
+        const Result reading = readLines(filePath, &lines);
+        if (!reading.ok)
+            return reading;
+    }
+
+    // The new content goes to a temporary file beside the index and replaces it by a rename,
+    // so a crash or a full disk leaves either the old index or the new one, never a part.
+    QSaveFile file(filePath);
+    if (!file.open(QIODevice::WriteOnly))
+        return {false, exists ? temporaryError : createError};
+
+    const QString id = idOf(record);
+    const QByteArray recordLine = lineOf(record);
+    QByteArray content;
+    bool found = false;
+    for (const Line &line : qAsConst(lines)) {
+        if (!line.isRecord)
+            continue;
+        if (idOf(line.record) == id) {
+            content += recordLine;
+            found = true;
+        } else {
+            content += lineOf(line.record);
+        }
+    }
+    if (!found)
+        content += recordLine;
+
+    if (file.write(content) != content.size() || !file.commit())
+        return {false, exists ? writeError : createError};
+    return {true, QString()};
 }
 
 Result read(const QString &libraryFolder, QVector<Line> *lines)
 {
-    Q_UNUSED(libraryFolder)
-    lines->clear();
-    return {false, QStringLiteral("not built yet")};
+    return readLines(path(libraryFolder), lines);
 }
 
 } // namespace LibraryIndex

@@ -11,7 +11,7 @@ namespace LibraryIndex {
 struct Result
 {
     bool ok = false;
-    QString error; // the debug line that tells what went wrong
+    QString error; // the debug line that tells what went wrong; the caller writes it
 };
 
 // One line of the index: a record when the line holds a JSON object, otherwise nothing usable.
@@ -23,10 +23,13 @@ struct Line
 
 QString path(const QString &libraryFolder);
 
-// Puts record into the index, replacing every line with the same "_id" or appending it.
+// Puts record into the index, replacing every line with the same "_id" (read as a string, so a
+// missing or non-string "_id" counts as "") or appending it; lines that are not JSON objects
+// are dropped. The index is replaced in one rename: it holds the old lines or the new ones.
+// An index that exists but cannot be read is left as it is, and the record is not added.
 Result merge(const QString &libraryFolder, const QJsonObject &record);
 
-// Reads every line of the index; ok is false when the file cannot be opened.
+// Reads every line of the index, in order; ok is false when the file cannot be opened.
 Result read(const QString &libraryFolder, QVector<Line> *lines);
 
 } // namespace LibraryIndex
