@@ -1,0 +1,88 @@
+#include "worker/entrypath.h"
+
+#include <QStringList>
+#include <QVector>
+
+namespace {
+
+QString withSlashes(const QString &path)
+{
+    return QString(path).replace(QLatin1Char('\\'), QLatin1Char('/'));
+}
+
+bool isAbsoluteOrDrive(const QString &path)
+{
+    if (path.startsWith(QLatin1Char('/')))
+        return true;
+    if (path.size() < 2 || path.at(1) != QLatin1Char(':'))
+        return false;
+    const QChar drive = path.at(0).toLower();
+    return drive >= QLatin1Char('a') && drive <= QLatin1Char('z');
+}
+
+bool isDotsAndSpaces(const QStringRef &part)
+{
+    for (const QChar c : part) {
+        if (c != QLatin1Char('.') && c != QLatin1Char(' '))
+            return false;
+    }
+    return true;
+}
+
+// The parts between slashes, without empty and "." parts.
+QVector<QStringRef> partsOf(const QString &path)
+{
+    QVector<QStringRef> parts;
+    int start = 0;
+    while (start <= path.size()) {
+        int slash = path.indexOf(QLatin1Char('/'), start);
+        if (slash < 0)
+            slash = path.size();
+        const QStringRef part = path.midRef(start, slash - start);
+        if (!part.isEmpty() && part != QLatin1String("."))
+            parts.append(part);
+        start = slash + 1;
+    }
+    return parts;
+}
+
+} // namespace
+
+namespace EntryPath {
+
+QString relative(const QString &name)
+{
+    const QString path = withSlashes(name);
+    if (path.contains(QChar(0)) || isAbsoluteOrDrive(path))
+        return QString();
+    QStringList kept;
+    for (const QStringRef &part : partsOf(path)) {
+        if (isDotsAndSpaces(part))
+            return QString();
+        kept.append(part.toString());
+    }
+    return kept.join(QLatin1Char('/'));
+}
+
+bool linkStaysInside(const QString &linkPath, const QString &target)
+{
+    const QString path = withSlashes(target);
+    if (path.isEmpty() || path.contains(QChar(0)) || isAbsoluteOrDrive(path))
+        return false;
+    int depth = linkPath.count(QLatin1Char('/')); // folders between the destination and the link
+    bool named = false;
+    for (const QStringRef &part : partsOf(path)) {
+        if (part == QLatin1String("..")) {
+            if (named || depth == 0)
+                return false;
+            --depth;
+        } else if (isDotsAndSpaces(part)) {
+            return false;
+        } else {
+            named = true;
+        }
+    }
+    return true;
+}
+
+} // namespace EntryPath

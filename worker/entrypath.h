@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+// Judges the paths an archive asks for. Archives are untrusted: no entry may land, and no link
+// may point, outside the folder it is unpacked into. "\" counts as a separator throughout, as
+// it does on Windows.
+namespace EntryPath {
+
+// The path below the destination that an entry name stands for, in "a/b/c" form with empty
+// and "." parts dropped; empty when the name is absolute, starts with a drive ("C:"), holds a
+// ".." part (or any part of dots and spaces only, which Windows may read as one) or a NUL.
+QString relative(const QString &name);
+
+// Whether a link at linkPath (as relative() gives it) pointing at target stays below the
+// destination. ".." may only lead the target: after a named part it would climb out of that
+// part, which may itself be a link leading elsewhere.
+bool linkStaysInside(const QString &linkPath, const QString &target);
+
+} // namespace EntryPath
