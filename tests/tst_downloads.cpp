@@ -97,6 +97,7 @@ private slots:
     void failedTransfer_isNotInstalledAndTheChainGoesOn_data();
     void failedTransfer_isNotInstalledAndTheChainGoesOn();
     void failedTopicDownload_resetsItsBarAndButton();
+    void linkThatIsNoUrl_endsAsAFailedDownload();
     void slowBody_windowKeepsAnsweringClicks();
     void record_joinsTheIndexOnlyAfterItsArchiveIsUnpacked();
     void unpackFailure_recordsNothingAndLaterModulesStillInstall();
@@ -482,6 +483,31 @@ void DownloadsTest::failedTopicDownload_resetsItsBarAndButton()
     QVERIFY(!m_log->contains(QStringLiteral("File Unzipping Complete")));
     QVERIFY(indexIds().isEmpty());
     QVERIFY(QDir(m_library).isEmpty());
+}
+
+void DownloadsTest::linkThatIsNoUrl_endsAsAFailedDownload()
+{
+    // The completion of an earlier download offers the button again, even for a module
+    // without a link.
+    serveArchive(QStringLiteral("m1"));
+    QJsonObject noLink = module(QStringLiteral("m2"));
+    noLink[QStringLiteral("downloadLink")] = QString();
+    listTopicModules({module(QStringLiteral("m1")), noLink}, false);
+    clickTopicModule(0);
+    auto *button = widget<QPushButton>("downloadModuleButton");
+    button->click();
+    clickTopicModule(1);
+    QVERIFY(!button->isEnabled());
+    QTRY_COMPARE(indexIds(), QStringList{QStringLiteral("m1")});
+    QVERIFY(button->isEnabled());
+
+    button->click();
+    QVERIFY(!button->isEnabled());
+    QTRY_VERIFY(m_log->contains(QStringLiteral("Download of module \"m2\" failed:")));
+    QVERIFY(button->isEnabled());
+    QVERIFY(widget<QProgressBar>("progressBar")->isHidden());
+    QCOMPARE(indexIds(), QStringList{QStringLiteral("m1")});
+    QCOMPARE(m_log->count(QStringLiteral("File Unzipping Complete:")), 1);
 }
 
 void DownloadsTest::slowBody_windowKeepsAnsweringClicks()
