@@ -63,7 +63,8 @@ void MainWindow::goToModule()
         auto *letterButton =
             buttonName.isEmpty() ? nullptr : ui->tabWidget->findChild<QPushButton *>(buttonName);
         if (!letterButton) {
-            qDebug() << "No letter button leads to the module" << name;
+            qDebug().noquote()
+                << QStringLiteral("No letter button leads to the module \"%1\"").arg(name);
             continue;
         }
 
@@ -71,17 +72,14 @@ void MainWindow::goToModule()
         letterButton->click();
         delay(3000);
 
-        int row = 0;
         const QJsonArray listed = alphaModuleArray;
-        for (int position = 0; position < listed.size(); ++position) {
-            const QString listedName =
-                readString(recordAt(listed, position), QStringLiteral("name"));
+        for (const QString &listedName : names(listed))
             qDebug() << listedName << name;
-            if (listedName == name)
-                row = position;
-        }
+        // A module missing from its letter's list still leaves the user on that list's first row.
+        const int row = qMax(0, lastPositionNamed(listed, name));
         if (!ui->listView_2->model()) {
-            qDebug() << "No module list has arrived to select" << name << "in";
+            qDebug().noquote()
+                << QStringLiteral("No module list has arrived to select \"%1\" in").arg(name);
             continue;
         }
         const QModelIndex index = ui->listView_2->model()->index(row, 0);
