@@ -32,7 +32,7 @@ void MainWindow::refreshTopicList(QJsonArray topicList)
 
 void MainWindow::changeCategory(QString category)
 {
-    qDebug().noquote() << "Category Selected: " + category;
+    qDebug() << "Category Selected: " << category;
     const QStringList topicNames = TopicChoice::topicNamesUnder(topicArray, category);
 
     topicGate = QStringLiteral("0");

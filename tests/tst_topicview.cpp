@@ -270,10 +270,13 @@ void TestTopicView::chosenTopicListsItsModulesWithTheirTotal()
 
     m_server->setJson(QStringLiteral("/api/modules/topic/t-sizes"), modules);
     waitForEveryModule();
+    clickRow(2);
+    QVERIFY(m_list->selectionModel()->isRowSelected(2, QModelIndex()));
     choose(m_topics, QStringLiteral("Sizes"));
     QVERIFY(widget<QPushButton>("downloadAllButton")->isEnabled());
     QTRY_COMPARE(rows(m_list), names);
     QTRY_COMPARE(widget<QLabel>("topicPackageSize")->text(), total);
+    QVERIFY(!m_list->selectionModel()->hasSelection());
     QTRY_VERIFY(m_server->requests().contains(QStringLiteral("/api/modules/topic/t-sizes")));
 }
 
