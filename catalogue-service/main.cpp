@@ -9,6 +9,7 @@
 #include <QDir>
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <iostream>
 #include <pthread.h>
@@ -93,9 +94,11 @@ int main(int argc, char *argv[])
 
     const pthread_t mainThread = pthread_self();
     std::atomic<bool> stopping{false};
+    std::atomic<bool> served{false};
     std::thread serving([&] {
         if (!server.listen())
             std::cerr << "catalogue-service: serving stopped unexpectedly" << std::endl;
+        served = true;
         if (!stopping)
             pthread_kill(mainThread, SIGTERM);
     });
@@ -103,7 +106,12 @@ int main(int argc, char *argv[])
     int received = 0;
     sigwait(&stopSignals, &received);
     stopping = true;
-    server.stop();
+    // A stop that comes before the serving thread has started listening does nothing, so keep
+    // asking until serving has ended.
+    while (!served) {
+        server.stop();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     serving.join();
     std::cerr << "catalogue-service: stopped" << std::endl;
     return 0;
