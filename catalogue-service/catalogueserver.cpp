@@ -5,6 +5,8 @@
 #include <QJsonDocument>
 #include <QRegularExpression>
 
+#include <sys/socket.h>
+
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -67,6 +69,14 @@ QString CatalogueServer::rootUrl() const
 
 void CatalogueServer::route()
 {
+    // The library's default also sets SO_REUSEPORT, which would let a second service share a
+    // port that is already taken instead of reporting it.
+    m_server.set_socket_options([](socket_t socket) {
+        int yes = 1;
+        setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
+    // Stopping waits for idle keep-alive connections to time out; keep that wait short.
+    m_server.set_keep_alive_timeout(1);
     m_server.Get("/api/topics", [this](const httplib::Request &, httplib::Response &response) {
         sendArray(response, m_catalogue.topics());
     });
