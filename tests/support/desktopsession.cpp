@@ -166,8 +166,11 @@ int DesktopSession::closeClient(int timeoutMs)
     askToClose(m_display);
     if (!waitFor([this] { return m_client.state() == QProcess::NotRunning; }, timeoutMs))
         return -1;
-    clientOutput();
-    return m_client.exitStatus() == QProcess::NormalExit ? m_client.exitCode() : -1;
+    const int code = m_client.exitStatus() == QProcess::NormalExit ? m_client.exitCode() : -1;
+    if (code != 0)
+        qWarning().noquote() << "The client ended with" << code << "after:\n"
+                             << clientOutput().right(20000);
+    return code;
 }
 
 QString DesktopSession::clientOutput()
