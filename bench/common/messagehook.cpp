@@ -1,0 +1,64 @@
+#include "common/messagehook.h"
+
+#include <QMap>
+#include <QMutex>
+
+#include <cstdio>
+
+namespace {
+
+QMutex hookLock;
+QMap<int, MessageHook::Listener> listeners;
+int nextId = 1;
+QStringList recent;
+bool echo = false;
+const int recentLimit = 40;
+
+void handleMessage(QtMsgType, const QMessageLogContext &, const QString &line)
+{
+    QMap<int, MessageHook::Listener> current;
+    {
+        QMutexLocker locker(&hookLock);
+        recent.append(line);
+        if (recent.size() > recentLimit)
+            recent.removeFirst();
+        current = listeners;
+    }
+    if (echo) {
+        std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+        std::fflush(stderr);
+    }
+    for (const MessageHook::Listener &listener : qAsConst(current))
+        listener(line);
+}
+
+} // namespace
+
+namespace MessageHook {
+
+void install()
+{
+    echo = qEnvironmentVariableIsSet("CORVELLE_BENCH_VERBOSE");
+    qInstallMessageHandler(handleMessage);
+}
+
+int listen(Listener listener)
+{
+    QMutexLocker locker(&hookLock);
+    listeners.insert(nextId, std::move(listener));
+    return nextId++;
+}
+
+void unlisten(int id)
+{
+    QMutexLocker locker(&hookLock);
+    listeners.remove(id);
+}
+
+QStringList recentLines()
+{
+    QMutexLocker locker(&hookLock);
+    return recent;
+}
+
+} // namespace MessageHook
