@@ -1,0 +1,90 @@
+#pragma once
+
+#include "driver/processrunner.h"
+#include "driver/resulttable.h"
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+struct BenchConfig
+{
+    bool quick = false;
+    int runs = 5; // timed runs of each side, after one warm-up run
+    int startupRuns = 10;
+    int delayRuns = 3;
+    QString work;      // where the data and every run's folders go
+    QStringList cases; // empty: all
+
+    // Unpacked; packed, the pages shrink and the archive comes to about 200 MB.
+    qint64 moduleBytes = 245'000'000;
+    int moduleFiles = 1980; // with its 20 folders, 2,000 archive entries
+    int moduleParts = 17;
+    qint64 libraryBytes = 1'000'000'000;
+    int libraryFiles = 5000;
+    int listModules = 50000;
+    int listInstalled = 2000;
+    int delayMilliseconds = 3000;
+
+    static BenchConfig full();
+    static BenchConfig small();
+};
+
+// Runs every case: ours and the peer's, alternating, after a warm-up run of each, and checks
+// every result of ours against the data it was given.
+class Bench
+{
+public:
+    explicit Bench(const BenchConfig &config);
+    ~Bench();
+    // 0 when every case ran and gave right results; 1 otherwise. Missed targets are counted
+    // in missedTargets().
+    int run();
+    int missedTargets() const { return m_table.missed(); }
+
+private:
+    bool wanted(const QString &name) const;
+    bool prepare();
+    bool startService();
+    void stopService();
+
+    void caseStartup();
+    void caseDelay();
+    void caseList();
+    void caseUnpack();
+    void caseDownload();
+    void caseCopy();
+
+    // A run of our client program for one case, in a home folder of its own.
+    ProcessResult client(const QStringList &arguments, const QString &home);
+    QMap<QString, QString> windowEnvironment(const QString &home) const;
+    ProcessResult peer(const QString &program, const QStringList &arguments,
+                       const QString &directory = QString());
+    bool failed(const QString &caseName, const QString &why);
+    void progress(const QString &text) const;
+    void detail(const QString &name, const QVector<double> &values, const QString &unit);
+    QString sizeText(qint64 bytes) const;
+
+    BenchConfig m_config;
+    ResultTable m_table;
+    QStringList m_details;
+    int m_failures = 0;
+
+    QString m_data;         // generated once: sources, archive, catalogues
+    QString m_moduleSource; // holds the module folder, and nothing else
+    QString m_moduleId = QStringLiteral("chw-handbook");
+    QString m_archive;
+    qint64 m_archiveEntries = 0;
+    QString m_copyHome; // its library is the copy's source
+    QString m_listHome;
+    QString m_listRoutes;
+    QString m_listTopic;
+    int m_listInstalled = 0;
+    int m_listFlagged = 0;
+    QString m_catalogue;
+    int m_catalogueModules = 0;
+    QString m_moduleName;
+
+    QProcess m_service;
+    QString m_serviceUrl;
+};
