@@ -12,7 +12,13 @@ QString LibraryRow::nameText() const
 QVector<LibraryRow> libraryRows(const QVector<LibraryIndex::Line> &lines,
                                 const QJsonArray &catalogue)
 {
-    const VersionCheck check(catalogue);
+    QSet<QString> installed;
+    installed.reserve(lines.size());
+    for (const LibraryIndex::Line &line : lines) {
+        if (line.isRecord)
+            installed.insert(line.record.value(QStringLiteral("_id")).toString());
+    }
+    const VersionCheck check(catalogue, installed);
     QVector<LibraryRow> rows;
     rows.reserve(lines.size());
     for (const LibraryIndex::Line &line : lines) {

@@ -6,10 +6,23 @@
 VersionCheck::VersionCheck(const QJsonArray &catalogue)
 {
     m_versions.reserve(catalogue.size());
+    index(catalogue, nullptr);
+}
+
+VersionCheck::VersionCheck(const QJsonArray &catalogue, const QSet<QString> &moduleIds)
+{
+    m_versions.reserve(moduleIds.size());
+    index(catalogue, &moduleIds);
+}
+
+void VersionCheck::index(const QJsonArray &catalogue, const QSet<QString> *moduleIds)
+{
     for (const QJsonValue &element : catalogue) {
         // An element that is not an object reads as a record whose every key is missing.
         const QJsonObject record = element.toObject();
         const QString id = record.value(QStringLiteral("_id")).toString();
+        if (moduleIds && !moduleIds->contains(id))
+            continue;
         const QString version = record.value(QStringLiteral("version")).toString();
         auto found = m_versions.find(id);
         if (found == m_versions.end()) {

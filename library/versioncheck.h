@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QJsonArray>
+#include <QSet>
 #include <QString>
 
 // Compares installed modules with the catalogue's module list. The list is indexed by "_id"
@@ -11,6 +12,9 @@ class VersionCheck
 {
 public:
     explicit VersionCheck(const QJsonArray &catalogue);
+    // Knows only the modules whose ids are given: the installed modules are a few, the catalogue
+    // may list tens of thousands, and indexing those nobody asks about would cost most of the time.
+    VersionCheck(const QJsonArray &catalogue, const QSet<QString> &moduleIds);
 
     // True when a catalogue record with this id carries a version other than the installed
     // one; catalogueVersion then receives that version. Ids and versions are compared as
@@ -20,6 +24,8 @@ public:
                  QString *catalogueVersion) const;
 
 private:
+    void index(const QJsonArray &catalogue, const QSet<QString> *moduleIds);
+
     struct Versions
     {
         QString last;      // version of the last record with the id

@@ -161,6 +161,13 @@ void LibraryTableTest::versionCheck()
     QCOMPARE(check.differs(QStringLiteral("m"), installed, &version), flagged);
     if (flagged)
         QCOMPARE(version, offered);
+
+    // Told which modules are installed, it gives the same answers for them.
+    const VersionCheck installedOnly(modules, {QStringLiteral("m")});
+    version.clear();
+    QCOMPARE(installedOnly.differs(QStringLiteral("m"), installed, &version), flagged);
+    if (flagged)
+        QCOMPARE(version, offered);
 }
 
 void LibraryTableTest::table_hasItsColumnsAndHeader()
