@@ -15,6 +15,7 @@
 #include <QScopedPointer>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QtEndian>
 #include <QtGui/private/qzipwriter_p.h>
 #include <QtTest>
 
@@ -355,6 +356,17 @@ void ArchiveExtractorTest::refusesBrokenArchives_data()
     moreEntriesThanListed[moreEntriesThanListed.size() - 14] = 3;
     QTest::newRow("directory shorter than its count")
         << moreEntriesThanListed << damaged << "^QZip: ";
+
+    // The directory's sizes, beyond anything the file could hold, would have the reader
+    // allocate gigabytes.
+    const QByteArray small = ZipBuilder().addFile("mod/a.html", "tiny").archive();
+    const int directory = int(qFromLittleEndian<quint32>(small.constData() + small.size() - 6));
+    QByteArray hugeEntry = small;
+    qToLittleEndian<quint32>(0x7FFFFFF0u, hugeEntry.data() + directory + 24);
+    QTest::newRow("entry larger than it could unpack to") << hugeEntry << damaged << QString();
+    QByteArray longData = small;
+    qToLittleEndian<quint32>(0x7FFFFFF0u, longData.data() + directory + 20);
+    QTest::newRow("entry data longer than the archive") << longData << damaged << QString();
 
     QByteArray corruptStream = written;
     const int nameLength = quint8(written.at(26));

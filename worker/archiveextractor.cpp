@@ -1,206 +1,15 @@
 #include "worker/archiveextractor.h"
 
-#include "library/libraryindex.h"
-#include "worker/crc32.h"
-#include "worker/entrypath.h"
+#include "worker/archivestager.h"
 #include "worker/stagedinstall.h"
 #include "worker/zipdirectory.h"
 #include "worker/zipentryreader.h"
 
-#include <QDateTime>
 #include <QDir>
-#include <QFile>
-#include <QSet>
 #include <QTemporaryDir>
 #include <QtGui/private/qzipreader_p.h>
 
 namespace {
-
-// The highest format version the zip reader can unpack; it hands back nothing for newer ones.
-const quint16 readerZipVersion = 20;
-
-struct PlannedEntry
-{
-    enum Kind { Folder, File, Link };
-    Kind kind = File;
-    QString path; // below the destination
-    QString name; // as the archive names it, for messages
-    const ZipDirectory::Entry *raw = nullptr;
-    QFile::Permissions permissions;
-    quint32 crc = 0;
-    qint64 size = 0;
-    QDateTime modified;
-    QString linkTarget;
-};
-
-// Whatever the archive asks for, the owner may read and change what is installed, and nobody
-// else may change it.
-QFile::Permissions sensiblePermissions(QFile::Permissions given, bool folder)
-{
-    const QFile::Permissions owner =
-        QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
-    const QFile::Permissions search = QFile::ExeOwner | QFile::ExeUser;
-    if (!given) {
-        given = owner | QFile::ReadGroup | QFile::ReadOther;
-        if (folder)
-            given |= search | QFile::ExeGroup | QFile::ExeOther;
-    }
-    given |= owner;
-    if (folder)
-        given |= search;
-    return given & ~(QFile::WriteGroup | QFile::WriteOther);
-}
-
-// An unsupported method, a broken stream or an archive cut short all give data that is short
-// or different from what the directory promised.
-bool isWhole(const QByteArray &data, const PlannedEntry &entry)
-{
-    return data.size() == entry.size && zipCrc32(data) == entry.crc;
-}
-
-class Unpacker
-{
-public:
-    Unpacker(ZipEntryReader &reader, const QString &destination)
-        : m_reader(reader), m_destination(destination)
-    {
-    }
-
-    bool plan(const ZipDirectory &directory, const QVector<QZipReader::FileInfo> &infos);
-    bool stage(const QString &tree);
-    QString error() const { return m_error; }
-
-private:
-    bool fail(const QString &error)
-    {
-        m_error = error;
-        return false;
-    }
-    bool planEntry(const ZipDirectory::Entry &raw, const QZipReader::FileInfo &info);
-    bool makeFolder(const QString &tree, const QString &path);
-    bool writeFile(const QString &tree, const PlannedEntry &entry);
-
-    ZipEntryReader &m_reader;
-    const QString m_destination;
-    QVector<PlannedEntry> m_entries;
-    QSet<QString> m_folders;
-    QString m_error;
-};
-
-bool Unpacker::plan(const ZipDirectory &directory, const QVector<QZipReader::FileInfo> &infos)
-{
-    // The reader and the directory read the same headers in the same order; a different count
-    // means the reader gave up part way through a damaged directory.
-    if (infos.size() != directory.entries().size())
-        return fail(QStringLiteral("archive is damaged or incomplete"));
-    m_entries.reserve(infos.size());
-    for (int i = 0; i < infos.size(); ++i) {
-        if (!planEntry(directory.entries().at(i), infos.at(i)))
-            return false;
-    }
-    return true;
-}
-
-bool Unpacker::planEntry(const ZipDirectory::Entry &raw, const QZipReader::FileInfo &info)
-{
-    PlannedEntry entry;
-    entry.name = raw.name();
-    entry.raw = &raw;
-    entry.path = EntryPath::relative(entry.name);
-    if (entry.path.isEmpty() ||
-        LibraryIndex::path(m_destination)
-                .compare(m_destination + QLatin1Char('/') + entry.path, Qt::CaseInsensitive) == 0)
-        return fail(QStringLiteral("unsafe entry path: %1").arg(entry.name));
-
-    // The reader knows the kinds of entries made on Unix and Windows only; elsewhere a name
-    // ending in a separator is a folder, as zip tools have always read it.
-    const bool slashEnded =
-        entry.name.endsWith(QLatin1Char('/')) || entry.name.endsWith(QLatin1Char('\\'));
-    if (info.isValid())
-        entry.kind = info.isSymLink ? PlannedEntry::Link
-                     : info.isDir   ? PlannedEntry::Folder
-                                    : PlannedEntry::File;
-    if (slashEnded && entry.kind == PlannedEntry::File)
-        entry.kind = PlannedEntry::Folder;
-    entry.permissions =
-        sensiblePermissions(info.isValid() ? info.permissions : QFile::Permissions(),
-                            entry.kind == PlannedEntry::Folder);
-    entry.crc = raw.crc;
-    entry.size = raw.size;
-    entry.modified = info.lastModified;
-
-    if (entry.kind != PlannedEntry::Folder &&
-        (raw.isEncrypted() || (raw.method != 0 && raw.method != 8) ||
-         raw.versionNeeded > readerZipVersion))
-        return fail(QStringLiteral("unsupported entry: %1").arg(entry.name));
-
-    if (entry.kind == PlannedEntry::Link) {
-        const QByteArray target = m_reader.data(*entry.raw);
-        if (!isWhole(target, entry))
-            return fail(QStringLiteral("damaged entry: %1").arg(entry.name));
-        entry.linkTarget = QFile::decodeName(target);
-        if (!EntryPath::linkStaysInside(entry.path, entry.linkTarget))
-            return fail(QStringLiteral("unsafe link: %1 -> %2").arg(entry.name, entry.linkTarget));
-    }
-    m_entries.append(entry);
-    return true;
-}
-
-bool Unpacker::makeFolder(const QString &tree, const QString &path)
-{
-    if (path.isEmpty() || m_folders.contains(path))
-        return true;
-    if (!QDir().mkpath(tree + QLatin1Char('/') + path))
-        return false;
-    m_folders.insert(path);
-    return true;
-}
-
-bool Unpacker::writeFile(const QString &tree, const PlannedEntry &entry)
-{
-    const QByteArray data = m_reader.data(*entry.raw);
-    if (!isWhole(data, entry))
-        return fail(QStringLiteral("damaged entry: %1").arg(entry.name));
-
-    QFile file(tree + QLatin1Char('/') + entry.path);
-    // Unbuffered: the data goes to the file in one write, without a copy on the way.
-    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
-                         file.write(data) == data.size() && file.setPermissions(entry.permissions);
-    if (written && entry.modified.isValid())
-        file.setFileTime(entry.modified, QFileDevice::FileModificationTime);
-    file.close();
-    if (!written || file.error() != QFileDevice::NoError)
-        return fail(QStringLiteral("cannot write %1").arg(entry.path));
-    return true;
-}
-
-bool Unpacker::stage(const QString &tree)
-{
-    // Folders first, so that a folder entry's permissions are in place before its files; links
-    // last, so that no file is ever written through a link the archive made.
-    for (const PlannedEntry &entry : qAsConst(m_entries)) {
-        if (entry.kind == PlannedEntry::Folder &&
-            (!makeFolder(tree, entry.path) ||
-             !QFile::setPermissions(tree + QLatin1Char('/') + entry.path, entry.permissions)))
-            return fail(QStringLiteral("cannot write %1").arg(entry.path));
-    }
-    for (const PlannedEntry &entry : qAsConst(m_entries)) {
-        if (entry.kind != PlannedEntry::File)
-            continue;
-        // Many archives hold no entries for their folders.
-        if (!makeFolder(tree, entry.path.section(QLatin1Char('/'), 0, -2)))
-            return fail(QStringLiteral("cannot write %1").arg(entry.path));
-        if (!writeFile(tree, entry))
-            return false;
-    }
-    for (const PlannedEntry &entry : qAsConst(m_entries)) {
-        if (entry.kind == PlannedEntry::Link &&
-            (!makeFolder(tree, entry.path.section(QLatin1Char('/'), 0, -2)) ||
-             !QFile::link(entry.linkTarget, tree + QLatin1Char('/') + entry.path)))
-            return fail(QStringLiteral("cannot write %1").arg(entry.path));
-    }
-    return true;
-}
 
 QVector<QZipReader::FileInfo> listing(const QString &archivePath)
 {
@@ -223,9 +32,9 @@ ExtractResult extractArchive(const QString &archivePath, const QString &destinat
         return {false, QStringLiteral("cannot read archive")};
 
     // Everything is judged before anything is written: one unsafe entry refuses the archive.
-    Unpacker unpacker(reader, destination);
-    if (!unpacker.plan(directory, infos))
-        return {false, unpacker.error()};
+    ArchiveStager stager(reader, destination);
+    if (!stager.plan(directory, infos))
+        return {false, stager.error()};
 
     // Unpack into a hidden folder inside the destination first. A failure then leaves nothing
     // half written, and the final moves are renames on the same drive.
@@ -234,8 +43,8 @@ ExtractResult extractArchive(const QString &archivePath, const QString &destinat
     const QString setAside = staging.path() + QStringLiteral("/replaced");
     if (!staging.isValid() || !QDir().mkdir(tree) || !QDir().mkdir(setAside))
         return {false, QStringLiteral("cannot write to %1").arg(destination)};
-    if (!unpacker.stage(tree))
-        return {false, unpacker.error()};
+    if (!stager.stage(tree))
+        return {false, stager.error()};
 
     StagedInstall install(tree, destination, setAside);
     if (!install.run())

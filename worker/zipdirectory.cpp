@@ -8,6 +8,8 @@ const int endRecordSize = 22;
 const int centralHeaderSize = 46;
 const int localHeaderSize = 30;
 const int maxCommentSize = 0xFFFF;
+// Deflate cannot shrink data to less than about a thousandth.
+const qint64 maxDeflateRatio = 1032;
 
 quint16 u16(const QByteArray &bytes, int at)
 {
@@ -116,11 +118,15 @@ bool ZipDirectory::read(const QString &path)
         entry.flags = u16(directory, at + 8);
         entry.method = u16(directory, at + 10);
         entry.crc = u32(directory, at + 16);
+        entry.compressedSize = u32(directory, at + 20);
         entry.size = u32(directory, at + 24);
         entry.localHeaderOffset = u32(directory, at + 42);
         entry.rawName = directory.mid(at + centralHeaderSize, nameLength);
         entry.centralHeader = directory.mid(at, next - at);
-        if (qint64(entry.localHeaderOffset) + localHeaderSize > directoryOffset)
+        // Sizes beyond what the file can hold would have the reader ask for gigabytes of memory.
+        if (qint64(entry.localHeaderOffset) + localHeaderSize + entry.compressedSize >
+                directoryOffset ||
+            qint64(entry.size) > qint64(entry.compressedSize) * maxDeflateRatio + 1024)
             return fail(damaged);
         m_entries.append(entry);
         at = next;

@@ -18,6 +18,7 @@ public:
         quint16 flags = 0;
         quint16 method = 0;
         quint32 crc = 0;
+        quint32 compressedSize = 0;
         quint32 size = 0; // uncompressed
         quint32 localHeaderOffset = 0;
         QByteArray centralHeader; // the entry's record in the directory, byte for byte
