@@ -1,7 +1,9 @@
 #include "common/messagehook.h"
 
+#include <QElapsedTimer>
 #include <QMap>
 #include <QMutex>
+#include <QThread>
 
 #include <cstdio>
 
@@ -12,6 +14,7 @@ QMap<int, MessageHook::Listener> listeners;
 int nextId = 1;
 QStringList recent;
 bool echo = false;
+QElapsedTimer sinceInstall;
 const int recentLimit = 40;
 
 void handleMessage(QtMsgType, const QMessageLogContext &, const QString &line)
@@ -25,7 +28,10 @@ void handleMessage(QtMsgType, const QMessageLogContext &, const QString &line)
         current = listeners;
     }
     if (echo) {
-        std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+        // With the time since start and the thread, to see what start-up waits for.
+        std::fprintf(stderr, "%8.3f ms %-8s %s\n", sinceInstall.nsecsElapsed() / 1e6,
+                     qPrintable(QThread::currentThread()->objectName()),
+                     line.toLocal8Bit().constData());
         std::fflush(stderr);
     }
     for (const MessageHook::Listener &listener : qAsConst(current))
@@ -39,6 +45,7 @@ namespace MessageHook {
 void install()
 {
     echo = qEnvironmentVariableIsSet("CORVELLE_BENCH_VERBOSE");
+    sinceInstall.start();
     qInstallMessageHandler(handleMessage);
 }
 

@@ -73,6 +73,7 @@ int Bench::run()
 {
     QElapsedTimer total;
     total.start();
+    progress(QStringLiteral("data in %1, runs in %2").arg(m_config.work, m_config.scratch));
     if (!prepare() || !startService()) {
         std::fprintf(stderr, "corvelle-bench: could not prepare the data or the service\n");
         return 1;

@@ -13,7 +13,11 @@ struct BenchConfig
     int runs = 5; // timed runs of each side, after one warm-up run
     int startupRuns = 10;
     int delayRuns = 3;
-    QString work;      // where the data and every run's folders go
+    QString work; // where the data goes, and the homes of the window's runs
+    // Where the runs write what they unpack, download and copy: a memory-backed file system
+    // when there is one, so that the disk's write-back and the file system's bookkeeping of
+    // the trees deleted between runs do not decide the figures.
+    QString scratch;
     QStringList cases; // empty: all
 
     // Unpacked; packed, the pages shrink and the archive comes to about 200 MB.
@@ -28,6 +32,8 @@ struct BenchConfig
 
     static BenchConfig full();
     static BenchConfig small();
+    // Bytes the scratch folder must have free.
+    qint64 scratchNeeded() const { return moduleBytes * 3 + libraryBytes * 3; }
 };
 
 // Runs every case: ours and the peer's, alternating, after a warm-up run of each, and checks

@@ -31,16 +31,23 @@ void Bench::caseUnpack()
                              .arg(sizeText(QFileInfo(m_archive).size()))
                              .arg(m_archiveEntries);
     progress(name);
-    const QString root = m_config.work + QStringLiteral("/unpack");
+    const QString root = m_config.scratch + QStringLiteral("/unpack");
     const QString library = root + QStringLiteral("/library");
+    // Every side reads the same copy of the archive, on the same file system as the library.
+    const QString source = root + QStringLiteral("/source.zip");
+    QDir().mkpath(root);
+    if (!QFile::copy(m_archive, source)) {
+        failed(name, QStringLiteral("cannot copy the archive to %1").arg(source));
+        return;
+    }
     QVector<double> ours, bsdtar, unzip;
 
     const auto runOurs = [&](bool counted) {
         freshFolder(library);
         // The archive lies in the library folder as a download leaves it; the worker deletes it.
         const QString archive = library + QLatin1Char('/') + m_moduleId + QStringLiteral(".zip");
-        if (::link(QFile::encodeName(m_archive).constData(),
-                   QFile::encodeName(archive).constData()) != 0)
+        if (::link(QFile::encodeName(source).constData(), QFile::encodeName(archive).constData()) !=
+            0)
             return failed(name, QStringLiteral("cannot link the archive into %1").arg(library));
         quiet();
         const ProcessResult result = client({QStringLiteral("unpack"), QStringLiteral("--archive"),
@@ -75,13 +82,13 @@ void Bench::caseUnpack()
     };
     const auto runBsdtar = [&](bool counted) {
         return runPeer(QStringLiteral("bsdtar"),
-                       {QStringLiteral("-xf"), m_archive, QStringLiteral("-C"), library}, &bsdtar,
+                       {QStringLiteral("-xf"), source, QStringLiteral("-C"), library}, &bsdtar,
                        counted);
     };
     const auto runUnzip = [&](bool counted) {
         return runPeer(
             QStringLiteral("unzip"),
-            {QStringLiteral("-o"), QStringLiteral("-q"), m_archive, QStringLiteral("-d"), library},
+            {QStringLiteral("-o"), QStringLiteral("-q"), source, QStringLiteral("-d"), library},
             &unzip, counted);
     };
 
@@ -108,7 +115,7 @@ void Bench::caseCopy()
     const QString again = QStringLiteral("copy it again, nothing changed");
     progress(name);
     const QString library = m_copyHome + QStringLiteral("/Desktop/Tavro Modules");
-    const QString drives = m_config.work + QStringLiteral("/drives");
+    const QString drives = m_config.scratch + QStringLiteral("/drives");
     const QString rsyncTarget = drives + QStringLiteral("/rsync/Tavro Modules");
     QVector<double> ours, oursAgain, cp, rsync;
 

@@ -112,7 +112,7 @@ void Bench::caseDownload()
         QStringLiteral("download %1 on loopback").arg(sizeText(QFileInfo(m_archive).size()));
     const QString memory = QStringLiteral("download: client memory above idle");
     progress(name);
-    const QString root = m_config.work + QStringLiteral("/download");
+    const QString root = m_config.scratch + QStringLiteral("/download");
     const QString url =
         m_serviceUrl + QStringLiteral("/archives/") + m_moduleId + QStringLiteral(".zip");
     QVector<double> ours, curl, grown;

@@ -6,9 +6,11 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <memory>
 
 int main(int argc, char *argv[])
 {
@@ -30,7 +32,12 @@ int main(int argc, char *argv[])
                                   QStringLiteral("Run only this case (startup, delay, list, "
                                                  "unpack, download, copy); may be repeated."),
                                   QStringLiteral("name"));
-    parser.addOptions({quick, runs, work, only});
+    const QCommandLineOption scratch(
+        QStringLiteral("scratch"),
+        QStringLiteral("Folder for what the runs unpack, download and copy (default: a temporary "
+                       "folder in /dev/shm when it has room, else in the work folder)."),
+        QStringLiteral("dir"));
+    parser.addOptions({quick, runs, work, only, scratch});
     parser.process(application);
 
     BenchConfig config = parser.isSet(quick) ? BenchConfig::small() : BenchConfig::full();
@@ -48,6 +55,24 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "corvelle-bench: cannot make a temporary folder\n");
         return 1;
     }
+
+    // The scratch folder is always a new one, removed at the end.
+    std::unique_ptr<QTemporaryDir> scratchFolder;
+    const QStorageInfo memory(QStringLiteral("/dev/shm"));
+    const QString scratchParent = parser.isSet(scratch) ? parser.value(scratch)
+                                  : memory.isValid() && memory.isReady() && !memory.isReadOnly() &&
+                                          memory.bytesAvailable() > config.scratchNeeded()
+                                      ? QStringLiteral("/dev/shm")
+                                      : config.work;
+    QDir().mkpath(scratchParent);
+    scratchFolder =
+        std::make_unique<QTemporaryDir>(scratchParent + QStringLiteral("/corvelle-bench-XXXXXX"));
+    if (!scratchFolder->isValid()) {
+        std::fprintf(stderr, "corvelle-bench: cannot make a folder in %s\n",
+                     qPrintable(scratchParent));
+        return 1;
+    }
+    config.scratch = scratchFolder->path();
 
     Bench bench(config);
     const int status = bench.run();
