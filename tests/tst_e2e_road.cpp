@@ -1,30 +1,17 @@
 // The road of one module through the real program in a real X display, driven as a user
 // would: browse, download, see it in the library, update it, copy the library to a drive.
 #include "support/desktopsession.h"
+#include "support/files.h"
 #include "support/testenvironment.h"
 #include "support/windowlayout.h"
 
 #include <QApplication>
-#include <QDirIterator>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QtTest>
 
 namespace {
 enum Tab { Homepage, AllModules, ModulesByTopic, Library, CreateUsb };
-
-// Relative path -> content of every file below root, hidden files included.
-QMap<QString, QByteArray> filesUnder(const QString &root)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        QFile file(it.next());
-        file.open(QIODevice::ReadOnly);
-        files.insert(QDir(root).relativeFilePath(file.fileName()), file.readAll());
-    }
-    return files;
-}
 
 // The installed records, by "_id".
 QMap<QString, QJsonObject> installed(const QString &library)

@@ -1,3 +1,4 @@
+#include "support/files.h"
 #include "support/testcataloguebaseurl.h"
 #include "support/testenvironment.h"
 #include "worker/librarycopier.h"
@@ -5,7 +6,6 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
@@ -14,14 +14,6 @@
 
 namespace {
 
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
-    QCOMPARE(file.write(content), qint64(content.size()));
-}
-
 void setModified(const QString &path, const QDateTime &time)
 {
     QFile file(path);
@@ -29,36 +21,9 @@ void setModified(const QString &path, const QDateTime &time)
     QVERIFY(file.setFileTime(time, QFileDevice::FileModificationTime));
 }
 
-QByteArray contentOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
 QDateTime modifiedOf(const QString &path)
 {
     return QFileInfo(path).lastModified();
-}
-
-// Every entry under a folder, hidden ones included, as relative path -> content ("/" marks a
-// folder, "@" plus the link target a link), to compare whole trees.
-QMap<QString, QByteArray> tree(const QString &root)
-{
-    QMap<QString, QByteArray> entries;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QFileInfo info = it.fileInfo();
-        const QString relative = QDir(root).relativeFilePath(path);
-        if (info.isSymLink())
-            entries.insert(relative, "@" + info.symLinkTarget().toUtf8());
-        else if (info.isDir())
-            entries.insert(relative, "/");
-        else
-            entries.insert(relative, contentOf(path));
-    }
-    return entries;
 }
 
 } // namespace
@@ -159,7 +124,7 @@ void TestLibraryCopier::firstCopyLogsEveryStepInNameOrder()
                         "Copying tavro-modules.txt to " + t + "/tavro-modules.txt",
                     }));
     QVERIFY(result);
-    QCOMPARE(tree(m_target), tree(m_library));
+    QCOMPARE(snapshot(m_target), snapshot(m_library));
     QCOMPARE(modifiedOf(t + "/Malaria/index.html"), modifiedOf(m_library + "/Malaria/index.html"));
     QCOMPARE(QFileInfo(t + "/Malaria/index.html").permissions(),
              QFileInfo(m_library + "/Malaria/index.html").permissions());
@@ -191,8 +156,8 @@ void TestLibraryCopier::hiddenEntriesStayBehind()
 
     for (const QString &line : lines)
         QVERIFY2(!line.contains(QLatin1String("/.")), qPrintable(line));
-    QCOMPARE(tree(m_target),
-             (QMap<QString, QByteArray>{{"Malaria", "/"}, {"Malaria/index.html", "shown"}}));
+    QCOMPARE(snapshot(m_target), (QMap<QString, QByteArray>{{"Malaria", "folder"},
+                                                            {"Malaria/index.html", "file:shown"}}));
 }
 
 void TestLibraryCopier::emptyLibraryGivesOnlyTheFolderLine_data()
@@ -214,14 +179,14 @@ void TestLibraryCopier::emptyLibraryGivesOnlyTheFolderLine()
     QCOMPARE(copy(&result), QStringList{line + m_target});
     QVERIFY(result);
     QVERIFY(QFileInfo(m_target).isDir());
-    QVERIFY(tree(m_target).isEmpty());
+    QVERIFY(snapshot(m_target).isEmpty());
 }
 
 void TestLibraryCopier::repeatedCopyFindsEveryFolderInPlace()
 {
     makeExampleLibrary();
     copy();
-    const QMap<QString, QByteArray> first = tree(m_target);
+    const QMap<QString, QByteArray> first = snapshot(m_target);
 
     const QStringList lines = copy();
 
@@ -233,7 +198,7 @@ void TestLibraryCopier::repeatedCopyFindsEveryFolderInPlace()
                         "Copying index.html to " + t + "/Malaria/index.html",
                         "Copying tavro-modules.txt to " + t + "/tavro-modules.txt",
                     }));
-    QCOMPARE(tree(m_target), first);
+    QCOMPARE(snapshot(m_target), first);
 }
 
 void TestLibraryCopier::changedFileIsBroughtUpToDate_data()
@@ -271,10 +236,10 @@ void TestLibraryCopier::changedFileIsBroughtUpToDate()
     copy(&result);
 
     QVERIFY(result);
-    QCOMPARE(contentOf(m_target + "/" + file), content);
+    QCOMPARE(fileContent(m_target + "/" + file), content);
     QCOMPARE(modifiedOf(m_target + "/" + file), modifiedOf(source));
     // Nothing is left beside the copies, such as the partly written file.
-    QCOMPARE(tree(m_target), tree(m_library));
+    QCOMPARE(snapshot(m_target), snapshot(m_library));
 }
 
 void TestLibraryCopier::unchangedFileIsNotRewritten_data()
@@ -301,7 +266,7 @@ void TestLibraryCopier::unchangedFileIsNotRewritten()
     copy(&result);
 
     QVERIFY(result);
-    QCOMPARE(contentOf(copied), QByteArray("<h1>MALARIA</h1>"));
+    QCOMPARE(fileContent(copied), QByteArray("<h1>MALARIA</h1>"));
     QCOMPARE(modifiedOf(copied), libraryTime.addSecs(driveSecondsOff));
 }
 
@@ -314,12 +279,12 @@ void TestLibraryCopier::filesOnlyOnTheDriveStay()
 
     copy();
 
-    QMap<QString, QByteArray> expected = tree(m_library);
-    expected.insert("notes.txt", "mine");
-    expected.insert("Malaria/extra.html", "extra");
-    expected.insert("Old Module", "/");
-    expected.insert("Old Module/index.html", "old");
-    QCOMPARE(tree(m_target), expected);
+    QMap<QString, QByteArray> expected = snapshot(m_library);
+    expected.insert("notes.txt", "file:mine");
+    expected.insert("Malaria/extra.html", "file:extra");
+    expected.insert("Old Module", "folder");
+    expected.insert("Old Module/index.html", "file:old");
+    QCOMPARE(snapshot(m_target), expected);
 }
 
 void TestLibraryCopier::driveEntryOfAnotherKindIsLeftAlone()
@@ -335,12 +300,14 @@ void TestLibraryCopier::driveEntryOfAnotherKindIsLeftAlone()
 
     QVERIFY(result);
     QCOMPARE(lines.size(), 5);
-    QCOMPARE(tree(m_target), (QMap<QString, QByteArray>{{"guide.html", "/"},
-                                                        {"guide.html/kept.txt", "kept"},
-                                                        {"Malaria", "a file in the way"}}));
-    QCOMPARE(tree(m_library),
-             (QMap<QString, QByteArray>{
-                 {"guide.html", "guide"}, {"Malaria", "/"}, {"Malaria/index.html", "malaria"}}));
+    QCOMPARE(snapshot(m_target),
+             (QMap<QString, QByteArray>{{"guide.html", "folder"},
+                                        {"guide.html/kept.txt", "file:kept"},
+                                        {"Malaria", "file:a file in the way"}}));
+    QCOMPARE(snapshot(m_library),
+             (QMap<QString, QByteArray>{{"guide.html", "file:guide"},
+                                        {"Malaria", "folder"},
+                                        {"Malaria/index.html", "file:malaria"}}));
 }
 
 void TestLibraryCopier::driveLinksAreNotWrittenThrough()
@@ -357,8 +324,9 @@ void TestLibraryCopier::driveLinksAreNotWrittenThrough()
     copy(&result);
 
     QVERIFY(result);
-    QCOMPARE(tree(outside), (QMap<QString, QByteArray>{{"index.html", "outside file"},
-                                                       {"tavro-modules.txt", "outside index"}}));
+    QCOMPARE(snapshot(outside),
+             (QMap<QString, QByteArray>{{"index.html", "file:outside file"},
+                                        {"tavro-modules.txt", "file:outside index"}}));
     QVERIFY(QFileInfo(m_target + "/Malaria").isSymLink());
     QVERIFY(QFileInfo(m_target + "/tavro-modules.txt").isSymLink());
 }
@@ -366,7 +334,7 @@ void TestLibraryCopier::driveLinksAreNotWrittenThrough()
 void TestLibraryCopier::targetThatCannotBeWrittenStillWalksTheLibrary()
 {
     makeExampleLibrary();
-    const QMap<QString, QByteArray> library = tree(m_library);
+    const QMap<QString, QByteArray> library = snapshot(m_library);
     // A plain file where the drive folder should be: nothing can be created beneath it, for
     // root as for anybody.
     const QString blocked = m_root->path() + QStringLiteral("/blocked");
@@ -384,8 +352,8 @@ void TestLibraryCopier::targetThatCannotBeWrittenStillWalksTheLibrary()
                         "Copying tavro-modules.txt to " + t + "/tavro-modules.txt",
                     }));
     QVERIFY(result);
-    QCOMPARE(contentOf(blocked), QByteArray("not a folder"));
-    QCOMPARE(tree(m_library), library);
+    QCOMPARE(fileContent(blocked), QByteArray("not a folder"));
+    QCOMPARE(snapshot(m_library), library);
 }
 
 void TestLibraryCopier::sourceThatIsNotAFolder_data()
@@ -406,7 +374,7 @@ void TestLibraryCopier::sourceThatIsNotAFolder()
     QVERIFY(!result);
     QVERIFY(lines.isEmpty());
     QVERIFY(QFileInfo(m_target).isDir());
-    QVERIFY(tree(m_target).isEmpty());
+    QVERIFY(snapshot(m_target).isEmpty());
 }
 
 void TestLibraryCopier::linkBackIntoTheLibraryIsNotFollowed()
@@ -420,7 +388,7 @@ void TestLibraryCopier::linkBackIntoTheLibraryIsNotFollowed()
     QVERIFY(result);
     QCOMPARE(lines.size(), 5);
     QVERIFY(!QFileInfo::exists(m_target + "/Malaria/back"));
-    QCOMPARE(contentOf(m_target + "/Malaria/index.html"), QByteArray("<h1>Malaria</h1>"));
+    QCOMPARE(fileContent(m_target + "/Malaria/index.html"), QByteArray("<h1>Malaria</h1>"));
 }
 
 void TestLibraryCopier::driveFolderInsideTheLibraryIsNotCopiedIntoItself()
@@ -435,10 +403,10 @@ void TestLibraryCopier::driveFolderInsideTheLibraryIsNotCopiedIntoItself()
 
     QVERIFY(result);
     QCOMPARE(lines.size(), 5);
-    QCOMPARE(tree(t),
-             (QMap<QString, QByteArray>{{"Malaria", "/"},
-                                        {"Malaria/index.html", "<h1>Malaria</h1>"},
-                                        {"tavro-modules.txt", "{\"_id\":\"Malaria\"}\n"}}));
+    QCOMPARE(snapshot(t),
+             (QMap<QString, QByteArray>{{"Malaria", "folder"},
+                                        {"Malaria/index.html", "file:<h1>Malaria</h1>"},
+                                        {"tavro-modules.txt", "file:{\"_id\":\"Malaria\"}\n"}}));
 }
 
 CORVELLE_TEST_MAIN(TestLibraryCopier)

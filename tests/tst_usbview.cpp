@@ -1,11 +1,11 @@
 // The "Create USB" tab of the real window: choosing the drive folder and copying the library.
 #include "mainwindow.h"
+#include "support/files.h"
 #include "support/testcataloguebaseurl.h"
 #include "support/testenvironment.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QDirIterator>
 #include <QFileDialog>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -19,27 +19,6 @@
 #include <memory>
 
 namespace {
-
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
-    QCOMPARE(file.write(content), qint64(content.size()));
-}
-
-// Relative path -> content of every file under a folder, hidden ones included.
-QMap<QString, QByteArray> filesUnder(const QString &root)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        QFile file(it.next());
-        files.insert(QDir(root).relativeFilePath(file.fileName()),
-                     file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>"));
-    }
-    return files;
-}
 
 // What the folder dialog looked like when it came up.
 struct DialogSeen
