@@ -1,9 +1,7 @@
 // The activity log, the worker notifications, the tab-bar handler and the event-processing wait.
-#include "mainwindow.h"
 #include "support/messagelog.h"
-#include "support/testcataloguebaseurl.h"
 #include "support/testenvironment.h"
-#include "support/testserver.h"
+#include "support/windowfixture.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -13,7 +11,7 @@
 #include <QTabWidget>
 #include <QtTest>
 
-class ActivityLogTest : public QObject
+class ActivityLogTest : public WindowFixture
 {
     Q_OBJECT
 
@@ -32,28 +30,22 @@ private slots:
     void delay_zero_handlesNoEvent();
 
 private:
-    QPlainTextEdit *log() { return m_window->findChild<QPlainTextEdit *>("logWindow"); }
+    QPlainTextEdit *log() const { return widget<QPlainTextEdit>("logWindow"); }
     void call(const char *slot, QGenericArgument argument = QGenericArgument())
     {
-        QVERIFY(QMetaObject::invokeMethod(m_window, slot, Qt::DirectConnection, argument));
+        QVERIFY(invoke(slot, argument));
     }
-
-    TestServer *m_server = nullptr;
-    MainWindow *m_window = nullptr;
 };
 
 void ActivityLogTest::init()
 {
-    m_server = new TestServer;
-    setCatalogueBaseUrl(m_server->baseUrl());
-    m_window = new MainWindow;
+    startServer();
+    openWindow();
 }
 
 void ActivityLogTest::cleanup()
 {
-    delete m_window;
-    m_server->stop();
-    delete m_server;
+    stopAll();
 }
 
 void ActivityLogTest::log_appendsLinesAsPlainText()
@@ -67,8 +59,7 @@ void ActivityLogTest::log_appendsLinesAsPlainText()
 
 void ActivityLogTest::log_newLineScrollsToEnd()
 {
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    QVERIFY(showWindow());
     for (int i = 0; i < 200; ++i)
         call("writeLogMessage", Q_ARG(QString, QStringLiteral("line %1").arg(i)));
     QScrollBar *bar = log()->verticalScrollBar();
@@ -105,9 +96,8 @@ void ActivityLogTest::tabBarClick_writesIndex()
 {
     QFETCH(int, tab);
     QFETCH(QString, expected);
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window));
-    auto *tabs = m_window->findChild<QTabWidget *>("appTabWidget");
+    QVERIFY(showWindow());
+    auto *tabs = widget<QTabWidget>("appTabWidget");
     QTabBar *bar = tabs->tabBar();
     QPoint where = bar->tabRect(qMax(tab, 0)).center();
     if (tab < 0) {
@@ -127,9 +117,8 @@ void ActivityLogTest::tabBarClick_writesIndex()
 
 void ActivityLogTest::keyboardTabChange_writesNothing()
 {
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window));
-    auto *tabs = m_window->findChild<QTabWidget *>("appTabWidget");
+    QVERIFY(showWindow());
+    auto *tabs = widget<QTabWidget>("appTabWidget");
     MessageLog messages;
     QTest::keyClick(tabs, Qt::Key_Tab, Qt::ControlModifier);
     QCOMPARE(tabs->currentIndex(), 1);
@@ -151,7 +140,7 @@ void ActivityLogTest::delay_nested_innerReturnsFirst()
 {
     QStringList order;
     QTimer::singleShot(20, [this, &order] {
-        QMetaObject::invokeMethod(m_window, "delay", Qt::DirectConnection, Q_ARG(int, 400));
+        invoke("delay", Q_ARG(int, 400));
         order << QStringLiteral("inner");
     });
     call("delay", Q_ARG(int, 100));

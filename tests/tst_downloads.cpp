@@ -1,13 +1,10 @@
 // Module downloads driven through the real window against a loopback catalogue: progress, the
 // two chains, failed transfers, and a module recorded only once its archive arrived whole and
 // was unpacked.
-#include "mainwindow.h"
-
 #include "library/archivepath.h"
 #include "support/messagelog.h"
-#include "support/testcataloguebaseurl.h"
 #include "support/testenvironment.h"
-#include "support/testserver.h"
+#include "support/windowfixture.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -22,7 +19,6 @@
 #include <QNetworkReply>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSettings>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -78,7 +74,7 @@ QString archiveUrlPath(const QString &moduleId)
 
 } // namespace
 
-class DownloadsTest : public QObject
+class DownloadsTest : public WindowFixture
 {
     Q_OBJECT
 
@@ -107,13 +103,6 @@ private slots:
     void missingLibraryFolder_stopsTheChain();
 
 private:
-    template <typename T> T *widget(const char *name) const
-    {
-        T *found = m_window->findChild<T *>(QLatin1String(name));
-        if (!found)
-            qFatal("no widget %s", name);
-        return found;
-    }
     QJsonObject module(const QString &moduleId, const QString &version = QStringLiteral("1.0"));
     void serveArchive(const QString &moduleId, int padding = 0, int chunkSize = 0,
                       int chunkDelayMs = 0);
@@ -125,37 +114,25 @@ private:
     bool installed(const QString &moduleId) const;
     int requestsFor(const QString &moduleId) const;
 
-    std::unique_ptr<TestServer> m_server;
     std::unique_ptr<MessageLog> m_log;
-    std::unique_ptr<MainWindow> m_window;
     QString m_library;
 };
 
 void DownloadsTest::init()
 {
-    m_server = std::make_unique<TestServer>();
-    // Without topics the window never picks a topic by itself, so every module list it shows
-    // is the one a test gives it.
-    TestServer::Answer stalls;
-    stalls.hang = true;
-    m_server->setAnswer(QStringLiteral("/api/topics"), stalls);
-    m_server->setJson(QStringLiteral("/api/letters"), "[]");
-    m_server->setJson(QStringLiteral("/api/articles"), "[]");
-    setCatalogueBaseUrl(m_server->baseUrl());
-
-    QDir(QDir::homePath() + QStringLiteral("/Desktop/Tavro Modules")).removeRecursively();
+    startServer();
+    answerStartUpWithoutTopics();
+    removeLibraryFolder();
     m_log = std::make_unique<MessageLog>();
-    m_window = std::make_unique<MainWindow>();
+    openWindow();
     m_window->show();
-    m_library = QSettings().value(QStringLiteral("moduleDirectory")).toString();
+    m_library = storedLibraryFolder();
     QVERIFY(QFileInfo(m_library).isDir());
 }
 
 void DownloadsTest::cleanup()
 {
-    m_window.reset();
-    m_server->stop();
-    m_server.reset();
+    stopAll();
     m_log.reset();
 }
 
@@ -186,8 +163,7 @@ void DownloadsTest::serveArchive(const QString &moduleId, int padding, int chunk
 void DownloadsTest::listTopicModules(const QJsonArray &modules, bool wholeTopic)
 {
     widget<QPushButton>("downloadAllButton")->setEnabled(wholeTopic);
-    QVERIFY(
-        QMetaObject::invokeMethod(m_window.get(), "refreshModuleList", Q_ARG(QJsonArray, modules)));
+    QVERIFY(invoke("refreshModuleList", Q_ARG(QJsonArray, modules)));
 }
 
 void DownloadsTest::clickTopicModule(int row)
@@ -302,8 +278,7 @@ void DownloadsTest::topicDownload_streamsWithProgressThenInstalls()
 void DownloadsTest::alphabeticalDownload_startsItsBarAtZeroAndKeepsItsButtonDisabled()
 {
     serveArchive(QStringLiteral("a1"), 100000, 8192, 40);
-    QVERIFY(QMetaObject::invokeMethod(m_window.get(), "refreshAlphaModuleList",
-                                      Q_ARG(QJsonArray, QJsonArray{module("a1")})));
+    QVERIFY(invoke("refreshAlphaModuleList", Q_ARG(QJsonArray, QJsonArray{module("a1")})));
     auto *list = widget<QListView>("listView_2");
     emit list->clicked(list->model()->index(0, 0));
     auto *button = widget<QPushButton>("downloadModuleButton_2");

@@ -1,7 +1,5 @@
-#include "mainwindow.h"
-#include "support/testcataloguebaseurl.h"
 #include "support/testenvironment.h"
-#include "support/testserver.h"
+#include "support/windowfixture.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -16,18 +14,9 @@
 namespace {
 const QByteArray letters = R"([
     {"_id": "l-a", "name": "A"}, {"_id": "l-m", "name": "M"}, {"_id": "l-xyz", "name": "X-Y-Z"}])";
-
-QStringList rows(const QListView *view)
-{
-    QStringList names;
-    const QAbstractItemModel *model = view->model();
-    for (int row = 0; model && row < model->rowCount(); ++row)
-        names.append(model->index(row, 0).data().toString());
-    return names;
-}
 } // namespace
 
-class TestHomepage : public QObject
+class TestHomepage : public WindowFixture
 {
     Q_OBJECT
 
@@ -46,25 +35,14 @@ private slots:
 private:
     void startWindow(const QByteArray &articles);
     void waitForLetters();
-    template <typename T> T *widget(const QString &name)
-    {
-        T *found = m_window->findChild<T *>(name);
-        if (!found)
-            qFatal("The window has no widget %s", qPrintable(name));
-        return found;
-    }
 
-    std::unique_ptr<TestServer> m_server;
-    std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<QSignalSpy> m_gma;
     QTabWidget *m_tabs = nullptr;
 };
 
 void TestHomepage::init()
 {
-    m_server.reset(new TestServer);
-    m_server->setJson(QStringLiteral("/api/topics"), "[]");
-    m_server->setJson(QStringLiteral("/api/letters"), letters);
+    startServer();
     m_server->setJson(QStringLiteral("/api/modules"), "[]");
     m_server->setJson(QStringLiteral("/api/modules/letter/l-a"), R"([{"name": "Anaemia"}])");
     m_server->setJson(QStringLiteral("/api/modules/letter/l-m"), R"([
@@ -81,21 +59,17 @@ void TestHomepage::init()
 
 void TestHomepage::cleanup()
 {
-    // The window first: its worker cuts short whatever request still waits for the server.
     m_gma.reset();
-    m_window.reset();
-    m_server.reset();
+    stopAll();
 }
 
 void TestHomepage::startWindow(const QByteArray &articles)
 {
-    m_server->setJson(QStringLiteral("/api/articles"), articles);
-    setCatalogueBaseUrl(m_server->baseUrl());
-    m_window.reset(new MainWindow);
+    answerStartUp("[]", letters, articles);
+    openWindow();
     m_gma.reset(new QSignalSpy(m_window.get(), &MainWindow::gma));
     m_tabs = widget<QTabWidget>(QStringLiteral("appTabWidget"));
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QVERIFY(showWindow());
 }
 
 void TestHomepage::waitForLetters()

@@ -1,7 +1,5 @@
-#include "mainwindow.h"
-#include "support/testcataloguebaseurl.h"
 #include "support/testenvironment.h"
-#include "support/testserver.h"
+#include "support/windowfixture.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -33,18 +31,9 @@ const QByteArray bModules = R"([
     7])";
 
 const QStringList allModuleNames = {"Anaemia", "Burns", "Cholera"};
-
-QStringList rows(const QListView *view)
-{
-    QStringList names;
-    const QAbstractItemModel *model = view->model();
-    for (int row = 0; model && row < model->rowCount(); ++row)
-        names.append(model->index(row, 0).data().toString());
-    return names;
-}
 } // namespace
 
-class TestLetterView : public QObject
+class TestLetterView : public WindowFixture
 {
     Q_OBJECT
 
@@ -63,27 +52,15 @@ private slots:
 private:
     void waitForLetters();
     void press(const char *buttonName);
-    void clickRow(int row);
-    template <typename T> T *widget(const char *name)
-    {
-        T *found = m_window->findChild<T *>(QLatin1String(name));
-        if (!found)
-            qFatal("The window has no widget %s", name);
-        return found;
-    }
 
-    std::unique_ptr<TestServer> m_server;
-    std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<QSignalSpy> m_gma;
     QListView *m_list = nullptr;
 };
 
 void TestLetterView::init()
 {
-    m_server.reset(new TestServer);
-    m_server->setJson(QStringLiteral("/api/topics"), "[]");
-    m_server->setJson(QStringLiteral("/api/articles"), "[]");
-    m_server->setJson(QStringLiteral("/api/letters"), letters);
+    startServer();
+    answerStartUp("[]", letters, "[]");
     m_server->setJson(QStringLiteral("/api/modules"),
                       R"([{"name": "Anaemia"}, {"name": "Burns"}, {"name": "Cholera"}])");
     m_server->setJson(QStringLiteral("/api/modules/letter/l-a"), R"([{"name": "Anaemia"}])");
@@ -91,21 +68,17 @@ void TestLetterView::init()
     m_server->setJson(QStringLiteral("/api/modules/letter/l-b2"), bModules);
     m_server->setJson(QStringLiteral("/api/modules/letter/l-xyz"),
                       R"([{"name": "Xerosis"}, {"name": "Yaws"}, {"name": "Zinc"}])");
-    setCatalogueBaseUrl(m_server->baseUrl());
-    m_window.reset(new MainWindow);
+    openWindow();
     m_gma.reset(new QSignalSpy(m_window.get(), &MainWindow::gma));
     m_list = widget<QListView>("listView_2");
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QVERIFY(showWindow());
     widget<QTabWidget>("appTabWidget")->setCurrentIndex(1);
 }
 
 void TestLetterView::cleanup()
 {
-    // The window first: its worker cuts short whatever request still waits for the server.
     m_gma.reset();
-    m_window.reset();
-    m_server.reset();
+    stopAll();
 }
 
 void TestLetterView::waitForLetters()
@@ -119,13 +92,6 @@ void TestLetterView::waitForLetters()
 void TestLetterView::press(const char *buttonName)
 {
     QTest::mouseClick(widget<QPushButton>(buttonName), Qt::LeftButton);
-}
-
-void TestLetterView::clickRow(int row)
-{
-    const QModelIndex index = m_list->model()->index(row, 0);
-    QTest::mouseClick(m_list->viewport(), Qt::LeftButton, Qt::NoModifier,
-                      m_list->visualRect(index).center());
 }
 
 void TestLetterView::nothingIsListedBeforeALetterIsPressed()
@@ -187,12 +153,12 @@ void TestLetterView::excludedModulesStayOutOfTheList()
     press("am_button_b");
     QTRY_COMPARE(rows(m_list), (QStringList{"P", "R", "S", "T", ""}));
 
-    clickRow(1);
+    clickRow(m_list, 1);
     QCOMPARE(widget<QLabel>("moduleName_2")->text(), QStringLiteral("R"));
     QCOMPARE(widget<QLabel>("moduleVersionDetails_2")->text(), QStringLiteral("r-2"));
 
     // An element that is no record is listed without a name and shows empty details.
-    clickRow(4);
+    clickRow(m_list, 4);
     QCOMPARE(widget<QLabel>("moduleName_2")->text(), QString());
     QCOMPARE(widget<QLabel>("moduleVersionDetails_2")->text(), QString());
     QVERIFY(!widget<QPushButton>("downloadModuleButton_2")->isEnabled());
@@ -204,7 +170,7 @@ void TestLetterView::clickedModuleShowsItsDetails()
     press("am_button_b");
     QTRY_COMPARE(rows(m_list).size(), 5);
 
-    clickRow(0);
+    clickRow(m_list, 0);
     QCOMPARE(widget<QLabel>("moduleName_2")->text(), QStringLiteral("P"));
     QCOMPARE(widget<QLabel>("moduleVersionDetails_2")->text(), QStringLiteral("1"));
     QCOMPARE(widget<QLabel>("packageSize_2")->text(), QStringLiteral("850 KB"));
@@ -215,7 +181,7 @@ void TestLetterView::clickedModuleShowsItsDetails()
     QVERIFY(widget<QLabel>("packageSize_2")->isVisible());
     QVERIFY(widget<QPushButton>("downloadModuleButton_2")->isEnabled());
 
-    clickRow(1);
+    clickRow(m_list, 1);
     QCOMPARE(widget<QLabel>("moduleName_2")->text(), QStringLiteral("R"));
     QCOMPARE(widget<QTextBrowser>("textBrowser")->toPlainText(), QStringLiteral("Rabies"));
     QVERIFY(!widget<QPushButton>("downloadModuleButton_2")->isEnabled());
@@ -234,7 +200,7 @@ void TestLetterView::keyboardMoveShowsNoDetails()
     QCOMPARE(widget<QLabel>("moduleName_2")->text(), QString());
     QVERIFY(widget<QLabel>("versionDetailsLabel_2")->isHidden());
 
-    clickRow(0);
+    clickRow(m_list, 0);
     QTest::keyClick(m_list, Qt::Key_Down);
     QCOMPARE(m_list->currentIndex().row(), 1);
     QCOMPARE(widget<QLabel>("moduleName_2")->text(), QStringLiteral("Xerosis"));
@@ -248,7 +214,7 @@ void TestLetterView::pressingALetterEmptiesTheDetailsAtOnce()
     waitForLetters();
     press("am_button_b");
     QTRY_COMPARE(rows(m_list).size(), 5);
-    clickRow(0);
+    clickRow(m_list, 0);
     QVERIFY(widget<QPushButton>("downloadModuleButton_2")->isEnabled());
     // As a download from this tab leaves it.
     auto *progress = widget<QProgressBar>("progressBar_2");

@@ -1,12 +1,9 @@
 // The library tab: the table built from the library index, the version flags and ticks, and
 // the chain of updates started by "Update Checked Modules".
-#include "mainwindow.h"
-
 #include "library/versioncheck.h"
 #include "support/messagelog.h"
-#include "support/testcataloguebaseurl.h"
 #include "support/testenvironment.h"
-#include "support/testserver.h"
+#include "support/windowfixture.h"
 
 #include <QApplication>
 #include <QDir>
@@ -18,13 +15,12 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSettings>
 #include <QTableWidget>
 #include <QtTest>
 
 #include <memory>
 
-class LibraryTableTest : public QObject
+class LibraryTableTest : public WindowFixture
 {
     Q_OBJECT
 
@@ -45,48 +41,30 @@ private slots:
     void updateChain_stopsAtAModuleThatIsNotListed();
 
 private:
-    template <typename T> T *widget(const char *name) const
-    {
-        T *found = m_window->findChild<T *>(QLatin1String(name));
-        if (!found)
-            qFatal("no widget %s", name);
-        return found;
-    }
     static QJsonObject record(const QString &moduleId, const QString &version);
     QJsonObject listed(const QString &moduleId, const QString &version) const;
     void writeIndex(const QList<QByteArray> &lines);
     void listModules(const QJsonArray &modules);
     QTableWidget *table() const { return widget<QTableWidget>("moduleTable"); }
 
-    std::unique_ptr<TestServer> m_server;
     std::unique_ptr<MessageLog> m_log;
-    std::unique_ptr<MainWindow> m_window;
     QString m_library;
 };
 
 void LibraryTableTest::init()
 {
-    m_server = std::make_unique<TestServer>();
-    // Without topics the window never picks a topic by itself; each test gives it its list.
-    TestServer::Answer stalls;
-    stalls.hang = true;
-    m_server->setAnswer(QStringLiteral("/api/topics"), stalls);
-    m_server->setJson(QStringLiteral("/api/letters"), "[]");
-    m_server->setJson(QStringLiteral("/api/articles"), "[]");
-    setCatalogueBaseUrl(m_server->baseUrl());
-
-    QDir(QDir::homePath() + QStringLiteral("/Desktop/Tavro Modules")).removeRecursively();
+    startServer();
+    answerStartUpWithoutTopics();
+    removeLibraryFolder();
     m_log = std::make_unique<MessageLog>();
-    m_window = std::make_unique<MainWindow>();
+    openWindow();
     m_window->show();
-    m_library = QSettings().value(QStringLiteral("moduleDirectory")).toString();
+    m_library = storedLibraryFolder();
 }
 
 void LibraryTableTest::cleanup()
 {
-    m_window.reset();
-    m_server->stop();
-    m_server.reset();
+    stopAll();
     m_log.reset();
 }
 
@@ -116,8 +94,7 @@ void LibraryTableTest::writeIndex(const QList<QByteArray> &lines)
 
 void LibraryTableTest::listModules(const QJsonArray &modules)
 {
-    QVERIFY(
-        QMetaObject::invokeMethod(m_window.get(), "refreshModuleList", Q_ARG(QJsonArray, modules)));
+    QVERIFY(invoke("refreshModuleList", Q_ARG(QJsonArray, modules)));
 }
 
 static QByteArray line(const QJsonObject &object)

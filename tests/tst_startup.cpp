@@ -1,9 +1,7 @@
 // Start-up of the window: its initial state, its wiring, the library folder and shutdown.
-#include "mainwindow.h"
 #include "support/messagelog.h"
-#include "support/testcataloguebaseurl.h"
 #include "support/testenvironment.h"
-#include "support/testserver.h"
+#include "support/windowfixture.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -18,7 +16,7 @@
 #include <QTabWidget>
 #include <QtTest>
 
-class StartupTest : public QObject
+class StartupTest : public WindowFixture
 {
     Q_OBJECT
 
@@ -37,28 +35,17 @@ private slots:
     void closing_whileRequestsHang_returnsPromptly();
 
 private:
-    template <typename T> T *widget(MainWindow &window, const char *name)
-    {
-        T *found = window.findChild<T *>(QLatin1String(name));
-        if (!found)
-            qFatal("no widget %s", name);
-        return found;
-    }
-
     TestEnvironment *m_environment;
-    TestServer *m_server = nullptr;
 };
 
 void StartupTest::init()
 {
-    m_server = new TestServer;
-    setCatalogueBaseUrl(m_server->baseUrl());
+    startServer();
 }
 
 void StartupTest::cleanup()
 {
-    m_server->stop();
-    delete m_server;
+    stopAll();
 }
 
 void StartupTest::initialState_buttonsDisabledAndDetailsHidden()
@@ -66,21 +53,21 @@ void StartupTest::initialState_buttonsDisabledAndDetailsHidden()
     MainWindow window;
     for (const char *name :
          {"downloadModuleButton", "downloadModuleButton_2", "downloadAllButton", "createUSBButton"})
-        QVERIFY2(!widget<QPushButton>(window, name)->isEnabled(), name);
+        QVERIFY2(!findWidget<QPushButton>(&window, name)->isEnabled(), name);
     for (const char *name : {"progressBar", "progressBar_2", "updateProgressBar"})
-        QVERIFY2(widget<QProgressBar>(window, name)->isHidden(), name);
+        QVERIFY2(findWidget<QProgressBar>(&window, name)->isHidden(), name);
     for (const char *name :
          {"versionDetailsLabel", "moduleVersionDetails", "packageSize", "packageSizeLabel",
           "versionDetailsLabel_2", "moduleVersionDetails_2", "packageSize_2", "packageSizeLabel_2"})
-        QVERIFY2(widget<QWidget>(window, name)->isHidden(), name);
+        QVERIFY2(findWidget<QWidget>(&window, name)->isHidden(), name);
 
-    QCOMPARE(widget<QTabWidget>(window, "appTabWidget")->currentIndex(), 0);
-    QVERIFY(widget<QPlainTextEdit>(window, "logWindow")->isReadOnly());
+    QCOMPARE(findWidget<QTabWidget>(&window, "appTabWidget")->currentIndex(), 0);
+    QVERIFY(findWidget<QPlainTextEdit>(&window, "logWindow")->isReadOnly());
     QCOMPARE(window.size(), QSize(1011, 761));
     QCOMPARE(window.windowTitle(),
              QStringLiteral("Tavro International Health Education and Information"));
     // Only the drive button has a style of its own.
-    auto *ownStyle = widget<QPushButton>(window, "selectUSBButton")->findChild<QStyle *>();
+    auto *ownStyle = findWidget<QPushButton>(&window, "selectUSBButton")->findChild<QStyle *>();
     QVERIFY(ownStyle);
     QCOMPARE(ownStyle->objectName(), QStringLiteral("fusion"));
     QCOMPARE(window.findChildren<QStyle *>().size(), 1);
@@ -91,8 +78,8 @@ void StartupTest::styleRules_matchOnlyUnderRenamedObjects()
     MainWindow window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    auto *tabs = widget<QTabWidget>(window, "appTabWidget");
-    auto *latest = widget<QGroupBox>(window, "latestModules");
+    auto *tabs = findWidget<QTabWidget>(&window, "appTabWidget");
+    auto *latest = findWidget<QGroupBox>(&window, "latestModules");
     QVERIFY(tabs->font().bold());
     QCOMPARE(tabs->font().pixelSize(), 13);
     QCOMPARE(latest->font().pixelSize(), 15);
@@ -113,7 +100,7 @@ void StartupTest::everyWidgetConnection_resolves()
     QCOMPARE(log.count(QStringLiteral("QObject::connect")), 0);
 
     // A connected widget reaches its slot: a tab-bar click writes its debug line.
-    auto *tabs = widget<QTabWidget>(window, "appTabWidget");
+    auto *tabs = findWidget<QTabWidget>(&window, "appTabWidget");
     emit tabs->tabBarClicked(3);
     QVERIFY(log.contains(QStringLiteral("User just selected a new tab with index:  3")));
 }
@@ -169,7 +156,7 @@ void StartupTest::libraryFolder()
     QCOMPARE(QFileInfo(library).isDir(), libraryExpected);
     if (libraryExists)
         QVERIFY(QFile::exists(keepsake));
-    QCOMPARE(QSettings().value(QStringLiteral("moduleDirectory")).toString(), library);
+    QCOMPARE(storedLibraryFolder(), library);
     QVERIFY(QDir().mkpath(desktop));
 }
 

@@ -1,7 +1,5 @@
-#include "mainwindow.h"
-#include "support/testcataloguebaseurl.h"
 #include "support/testenvironment.h"
-#include "support/testserver.h"
+#include "support/windowfixture.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -44,15 +42,6 @@ const QByteArray malariaModules = R"([
     {"_id": "m-12", "name": "Malaria prevention", "packageSize": "2 MB"},
     {"_id": "m-13", "name": "Malaria in children", "packageSize": "0.25 MB"}])";
 
-QStringList rows(const QListView *view)
-{
-    QStringList names;
-    const QAbstractItemModel *model = view->model();
-    for (int row = 0; model && row < model->rowCount(); ++row)
-        names.append(model->index(row, 0).data().toString());
-    return names;
-}
-
 QStringList entries(const QComboBox *box)
 {
     QStringList texts;
@@ -70,7 +59,7 @@ QStringList emitted(const QSignalSpy &spy)
 }
 } // namespace
 
-class TestTopicView : public QObject
+class TestTopicView : public WindowFixture
 {
     Q_OBJECT
 
@@ -93,17 +82,7 @@ private:
     void startWindow(const QByteArray &topicList);
     void waitForEveryModule();
     void choose(QComboBox *box, const QString &text);
-    void clickRow(int row);
-    template <typename T> T *widget(const char *name)
-    {
-        T *found = m_window->findChild<T *>(QLatin1String(name));
-        if (!found)
-            qFatal("The window has no widget %s", name);
-        return found;
-    }
 
-    std::unique_ptr<TestServer> m_server;
-    std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<QSignalSpy> m_gm;
     QComboBox *m_categories = nullptr;
     QComboBox *m_topics = nullptr;
@@ -112,9 +91,7 @@ private:
 
 void TestTopicView::init()
 {
-    m_server.reset(new TestServer);
-    m_server->setJson(QStringLiteral("/api/letters"), "[]");
-    m_server->setJson(QStringLiteral("/api/articles"), "[]");
+    startServer();
     m_server->setJson(QStringLiteral("/api/modules"), allModules);
     m_server->setJson(QStringLiteral("/api/modules/topic/t-mal1"),
                       R"([{"_id": "m-old", "name": "Old malaria"}])");
@@ -124,25 +101,20 @@ void TestTopicView::init()
 
 void TestTopicView::cleanup()
 {
-    // The window first: its worker cuts short whatever request still waits for the server.
     m_gm.reset();
-    m_window.reset();
-    m_server.reset();
+    stopAll();
 }
 
 void TestTopicView::startWindow(const QByteArray &topicList)
 {
     m_gm.reset();
-    m_window.reset();
-    m_server->setJson(QStringLiteral("/api/topics"), topicList);
-    setCatalogueBaseUrl(m_server->baseUrl());
-    m_window.reset(new MainWindow);
+    answerStartUp(topicList, "[]", "[]");
+    openWindow();
     m_gm.reset(new QSignalSpy(m_window.get(), &MainWindow::gm));
     m_categories = widget<QComboBox>("categoryComboBox");
     m_topics = widget<QComboBox>("comboBox");
     m_list = widget<QListView>("listView");
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QVERIFY(showWindow());
     widget<QTabWidget>("appTabWidget")->setCurrentIndex(2);
 }
 
@@ -156,13 +128,6 @@ void TestTopicView::choose(QComboBox *box, const QString &text)
     const int index = box->findText(text);
     QVERIFY2(index >= 0, qPrintable(text));
     box->setCurrentIndex(index);
-}
-
-void TestTopicView::clickRow(int row)
-{
-    const QModelIndex index = m_list->model()->index(row, 0);
-    QTest::mouseClick(m_list->viewport(), Qt::LeftButton, Qt::NoModifier,
-                      m_list->visualRect(index).center());
 }
 
 void TestTopicView::startUpEndsOnEveryModuleUnderAllTopics()
@@ -270,7 +235,7 @@ void TestTopicView::chosenTopicListsItsModulesWithTheirTotal()
 
     m_server->setJson(QStringLiteral("/api/modules/topic/t-sizes"), modules);
     waitForEveryModule();
-    clickRow(2);
+    clickRow(m_list, 2);
     QVERIFY(m_list->selectionModel()->isRowSelected(2, QModelIndex()));
     choose(m_topics, QStringLiteral("Sizes"));
     QVERIFY(widget<QPushButton>("downloadAllButton")->isEnabled());
@@ -320,7 +285,7 @@ void TestTopicView::clickedModuleShowsItsDetails()
 {
     waitForEveryModule();
 
-    clickRow(0);
+    clickRow(m_list, 0);
     QCOMPARE(widget<QLabel>("moduleName")->text(), QStringLiteral("Measles"));
     QCOMPARE(widget<QLabel>("moduleVersionDetails")->text(), QStringLiteral("3"));
     QCOMPARE(widget<QLabel>("packageSize")->text(), QStringLiteral("850 KB"));
@@ -332,7 +297,7 @@ void TestTopicView::clickedModuleShowsItsDetails()
     QVERIFY(widget<QLabel>("packageSize")->isVisible());
     QVERIFY(!widget<QPushButton>("downloadModuleButton")->isEnabled());
 
-    clickRow(1);
+    clickRow(m_list, 1);
     QCOMPARE(widget<QLabel>("moduleName")->text(), QStringLiteral("Mumps"));
     QCOMPARE(widget<QTextBrowser>("textBrowser_2")->toPlainText(),
              QStringLiteral("Swollen glands"));
@@ -353,7 +318,7 @@ void TestTopicView::keyboardMoveShowsNoDetails()
     QCOMPARE(widget<QLabel>("moduleName")->text(), QString());
     QVERIFY(widget<QLabel>("versionDetailsLabel")->isHidden());
 
-    clickRow(0);
+    clickRow(m_list, 0);
     QTest::keyClick(m_list, Qt::Key_Down);
     QCOMPARE(m_list->currentIndex().row(), 1);
     QCOMPARE(widget<QLabel>("moduleName")->text(), QStringLiteral("Measles"));
@@ -365,7 +330,7 @@ void TestTopicView::choosingATopicEmptiesTheDetailsAtOnce()
     never.hang = true;
     m_server->setAnswer(QStringLiteral("/api/modules/topic/t-zinc"), never);
     waitForEveryModule();
-    clickRow(1);
+    clickRow(m_list, 1);
     QVERIFY(widget<QPushButton>("downloadModuleButton")->isEnabled());
     auto *progress = widget<QProgressBar>("progressBar");
     progress->setMaximum(4000);

@@ -1,8 +1,8 @@
 // The "Create USB" tab of the real window: choosing the drive folder and copying the library.
-#include "mainwindow.h"
 #include "support/files.h"
 #include "support/testcataloguebaseurl.h"
 #include "support/testenvironment.h"
+#include "support/windowfixture.h"
 
 #include <QApplication>
 #include <QDir>
@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -31,7 +30,7 @@ struct DialogSeen
 
 } // namespace
 
-class TestUsbView : public QObject
+class TestUsbView : public WindowFixture
 {
     Q_OBJECT
 
@@ -56,12 +55,6 @@ private:
     QStringList logLines() const;
     void makeLibrary();
 
-    template <typename T> T *widget(const char *name) const
-    {
-        return m_window->findChild<T *>(QLatin1String(name));
-    }
-
-    std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<QTemporaryDir> m_drive;
     QString m_library;
 };
@@ -74,10 +67,10 @@ void TestUsbView::initTestCase()
 
 void TestUsbView::init()
 {
-    m_library = QDir::homePath() + QStringLiteral("/Desktop/Tavro Modules");
-    QDir(m_library).removeRecursively();
-    m_window = std::make_unique<MainWindow>();
-    QCOMPARE(QSettings().value(QStringLiteral("moduleDirectory")).toString(), m_library);
+    m_library = homeLibraryFolder();
+    removeLibraryFolder();
+    openWindow();
+    QCOMPARE(storedLibraryFolder(), m_library);
     QVERIFY(QFileInfo(m_library).isDir());
     m_drive = std::make_unique<QTemporaryDir>();
     QVERIFY(m_drive->isValid());
@@ -85,7 +78,7 @@ void TestUsbView::init()
 
 void TestUsbView::cleanup()
 {
-    m_window.reset();
+    stopAll();
     m_drive.reset();
 }
 
