@@ -91,15 +91,8 @@ void MainWindow::downloadTopicModule(QString moduleId)
     ui->downloadModuleLabel->setText(QStringLiteral("Downloading Module ") + moduleId);
     QJsonObject record;
     QString link;
-    findModule(topicModuleArray, moduleId, &record, &link);
-    // A module that cannot be found stops the chain here; the rest stays queued.
-    if (link.isEmpty())
+    if (!findChainedModule(moduleId, &MainWindow::downloadTopicModules, &record, &link))
         return;
-    // A module that may not be downloaded now is skipped, and the chain goes on.
-    if (!mayStartDownload(record)) {
-        downloadTopicModules();
-        return;
-    }
     qDebug() << "Downloading.... " << link;
     ui->progressBar->show();
     startDownload(3, record, link);
@@ -110,15 +103,27 @@ void MainWindow::updateModule(QString moduleId)
     ui->updateModuleLabel->setText(QStringLiteral("Updating Module Id ") + moduleId);
     QJsonObject record;
     QString link;
-    findModule(topicModuleArray, moduleId, &record, &link);
-    if (link.isEmpty())
+    if (!findChainedModule(moduleId, &MainWindow::updateModules, &record, &link))
         return;
-    if (!mayStartDownload(record)) {
-        updateModules();
-        return;
-    }
     ui->updateProgressBar->show();
     startDownload(1, record, link);
+}
+
+// Both chains ("Download All" and "Update Checked Modules") take their records from the topic
+// view's list.
+bool MainWindow::findChainedModule(const QString &moduleId, void (MainWindow::*goOn)(),
+                                   QJsonObject *record, QString *link)
+{
+    findModule(topicModuleArray, moduleId, record, link);
+    // A module that cannot be found stops the chain here; the rest stays queued.
+    if (link->isEmpty())
+        return false;
+    // A module that may not be downloaded now is skipped, and the chain goes on.
+    if (!mayStartDownload(*record)) {
+        (this->*goOn)();
+        return false;
+    }
+    return true;
 }
 
 void MainWindow::downloadProgress(qint64 bytesReceived, qint64 bytesTotal)
