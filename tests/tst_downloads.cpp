@@ -109,6 +109,8 @@ private:
     // The module list of a chosen topic (with "Download All" possible) or of "All topics".
     void listTopicModules(const QJsonArray &modules, bool wholeTopic);
     void clickTopicModule(int row);
+    // Which module label names whenever bar moves, each module once, into labels.
+    void recordLabels(const QLabel *label, QProgressBar *bar, QStringList *labels);
     QStringList indexIds() const;
     QStringList indexVersions() const;
     bool installed(const QString &moduleId) const;
@@ -122,11 +124,8 @@ void DownloadsTest::init()
 {
     startServer();
     answerStartUpWithoutTopics();
-    removeLibraryFolder();
     m_log = std::make_unique<MessageLog>();
-    openWindow();
-    m_window->show();
-    m_library = storedLibraryFolder();
+    m_library = openWindowOnEmptyLibrary();
     QVERIFY(QFileInfo(m_library).isDir());
 }
 
@@ -170,6 +169,14 @@ void DownloadsTest::clickTopicModule(int row)
 {
     auto *list = widget<QListView>("listView");
     emit list->clicked(list->model()->index(row, 0));
+}
+
+void DownloadsTest::recordLabels(const QLabel *label, QProgressBar *bar, QStringList *labels)
+{
+    connect(bar, &QProgressBar::valueChanged, this, [=] {
+        if (bar->value() > 0 && (labels->isEmpty() || labels->last() != label->text()))
+            labels->append(label->text());
+    });
 }
 
 QStringList DownloadsTest::indexIds() const
@@ -310,14 +317,10 @@ void DownloadsTest::downloadAll_downloadsTheTopicOneModuleAtATime()
     }
     listTopicModules(modules, true);
 
-    // Which module the label names whenever the bar moves.
     auto *label = widget<QLabel>("downloadModuleLabel");
     auto *bar = widget<QProgressBar>("progressBar");
     QStringList labels;
-    connect(bar, &QProgressBar::valueChanged, this, [&] {
-        if (bar->value() > 0 && (labels.isEmpty() || labels.last() != label->text()))
-            labels << label->text();
-    });
+    recordLabels(label, bar, &labels);
 
     widget<QPushButton>("downloadAllButton")->click();
     QCOMPARE(label->text(), QStringLiteral("Downloading Module m1"));
@@ -366,10 +369,7 @@ void DownloadsTest::updateChain_updatesTheTickedModulesInTurn()
     auto *label = widget<QLabel>("updateModuleLabel");
     auto *bar = widget<QProgressBar>("updateProgressBar");
     QStringList labels;
-    connect(bar, &QProgressBar::valueChanged, this, [&] {
-        if (bar->value() > 0 && (labels.isEmpty() || labels.last() != label->text()))
-            labels << label->text();
-    });
+    recordLabels(label, bar, &labels);
 
     widget<QPushButton>("updateCheckedModulesButton")->click();
     QCOMPARE(label->text(), QStringLiteral("Updating Module Id m1"));

@@ -35,6 +35,9 @@ private slots:
 private:
     void startWindow(const QByteArray &articles);
     void waitForLetters();
+    // Starts the window with the one article for slot, waits until the slot shows it under
+    // title and the letters are known, then presses the slot's button.
+    void jumpFromSlot(int slot, const QByteArray &article, const QString &title);
 
     std::unique_ptr<QSignalSpy> m_gma;
     QTabWidget *m_tabs = nullptr;
@@ -81,6 +84,15 @@ void TestHomepage::waitForLetters()
     m_tabs->setCurrentIndex(0);
     m_gma->clear();
     m_server->clearRequests();
+}
+
+void TestHomepage::jumpFromSlot(int slot, const QByteArray &article, const QString &title)
+{
+    startWindow("[" + article + "]");
+    const QString box = QStringLiteral("module_%1").arg(slot);
+    QTRY_COMPARE(widget<QGroupBox>(box)->title(), title);
+    waitForLetters();
+    QTest::mouseClick(widget<QPushButton>(box + QStringLiteral("_button")), Qt::LeftButton);
 }
 
 void TestHomepage::articlesFillTheSlotTheirOrderNames_data()
@@ -146,11 +158,7 @@ void TestHomepage::emptyModulesHideTheSlotButtons()
 
 void TestHomepage::jumpPressesXyzAndSelectsTheLastModuleOfThatName()
 {
-    startWindow(R"([{"aorder": 4.0, "name": "Zinc", "modules": ["m-z"]}])");
-    QTRY_COMPARE(widget<QGroupBox>(QStringLiteral("module_4"))->title(), QStringLiteral("Zinc"));
-    waitForLetters();
-
-    QTest::mouseClick(widget<QPushButton>(QStringLiteral("module_4_button")), Qt::LeftButton);
+    jumpFromSlot(4, R"({"aorder": 4.0, "name": "Zinc", "modules": ["m-z"]})", "Zinc");
 
     QCOMPARE(m_tabs->currentIndex(), 1);
     QCOMPARE(widget<QGroupBox>(QStringLiteral("groupBox_4"))->title(),
@@ -171,11 +179,7 @@ void TestHomepage::jumpPressesXyzAndSelectsTheLastModuleOfThatName()
 
 void TestHomepage::jumpToAModuleMissingFromItsLetterSelectsTheFirstRow()
 {
-    startWindow(R"([{"aorder": 3, "name": "Malaria", "modules": ["m-mal"]}])");
-    QTRY_COMPARE(widget<QGroupBox>(QStringLiteral("module_3"))->title(), QStringLiteral("Malaria"));
-    waitForLetters();
-
-    QTest::mouseClick(widget<QPushButton>(QStringLiteral("module_3_button")), Qt::LeftButton);
+    jumpFromSlot(3, R"({"aorder": 3, "name": "Malaria", "modules": ["m-mal"]})", "Malaria");
 
     QCOMPARE(m_tabs->currentIndex(), 1);
     QCOMPARE(widget<QGroupBox>(QStringLiteral("groupBox_4"))->title(),

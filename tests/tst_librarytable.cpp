@@ -55,11 +55,8 @@ void LibraryTableTest::init()
 {
     startServer();
     answerStartUpWithoutTopics();
-    removeLibraryFolder();
     m_log = std::make_unique<MessageLog>();
-    openWindow();
-    m_window->show();
-    m_library = storedLibraryFolder();
+    m_library = openWindowOnEmptyLibrary();
 }
 
 void LibraryTableTest::cleanup()

@@ -55,6 +55,14 @@ bool WindowFixture::showWindow()
     return QTest::qWaitForWindowExposed(m_window.get());
 }
 
+QString WindowFixture::openWindowOnEmptyLibrary()
+{
+    removeLibraryFolder();
+    openWindow();
+    m_window->show();
+    return storedLibraryFolder();
+}
+
 bool WindowFixture::invoke(const char *slot, QGenericArgument argument) const
 {
     return QMetaObject::invokeMethod(m_window.get(), slot, Qt::DirectConnection, argument);

@@ -49,6 +49,9 @@ protected:
     void openWindow();
     // Shows the window; false when it never comes on screen.
     bool showWindow();
+    // Opens and shows a new window on an empty library folder; returns the folder as the
+    // window recorded it.
+    QString openWindowOnEmptyLibrary();
     template <typename T> T *widget(const QString &name) const
     {
         return findWidget<T>(m_window.get(), name);
