@@ -16,6 +16,24 @@ void put32(QByteArray &out, quint32 value)
     put16(out, value >> 16);
 }
 
+// The fields that a local header and its central directory record both hold, in the same
+// order: from the version needed to extract up to the length of the name.
+void putSharedFields(QByteArray &out, const ZipBuilder::Entry &entry, quint32 crc)
+{
+    const quint32 dosTime = (6u << 11) | (30u << 5);                  // 06:30:00
+    const quint32 dosDate = ((2024u - 1980u) << 9) | (3u << 5) | 15u; // 15 March 2024
+    const quint32 size = quint32(entry.data.size());
+    put16(out, entry.versionNeeded);
+    put16(out, entry.flags);
+    put16(out, entry.method);
+    put16(out, dosTime);
+    put16(out, dosDate);
+    put32(out, crc);
+    put32(out, size); // stored: the compressed size is the size
+    put32(out, size);
+    put16(out, quint32(entry.name.size()));
+}
+
 } // namespace
 
 ZipBuilder &ZipBuilder::addFile(const QByteArray &name, const QByteArray &data, quint32 mode)
@@ -65,38 +83,19 @@ QByteArray ZipBuilder::archive() const
 {
     QByteArray out;
     QByteArray directory;
-    const quint32 dosTime = (6u << 11) | (30u << 5);                  // 06:30:00
-    const quint32 dosDate = ((2024u - 1980u) << 9) | (3u << 5) | 15u; // 15 March 2024
     for (const Entry &entry : m_entries) {
         const quint32 crc = crc32(entry.data) ^ (entry.wrongCrc ? 0x5A5A5A5Au : 0u);
         const quint32 offset = quint32(out.size());
-        const quint32 size = quint32(entry.data.size());
 
         put32(out, 0x04034b50);
-        put16(out, entry.versionNeeded);
-        put16(out, entry.flags);
-        put16(out, entry.method);
-        put16(out, dosTime);
-        put16(out, dosDate);
-        put32(out, crc);
-        put32(out, size);
-        put32(out, size);
-        put16(out, quint32(entry.name.size()));
+        putSharedFields(out, entry, crc);
         put16(out, 0);
         out += entry.name;
         out += entry.data;
 
         put32(directory, 0x02014b50);
         put16(directory, (quint32(entry.hostSystem) << 8) | 20);
-        put16(directory, entry.versionNeeded);
-        put16(directory, entry.flags);
-        put16(directory, entry.method);
-        put16(directory, dosTime);
-        put16(directory, dosDate);
-        put32(directory, crc);
-        put32(directory, size);
-        put32(directory, size);
-        put16(directory, quint32(entry.name.size()));
+        putSharedFields(directory, entry, crc);
         put16(directory, 0); // extra field
         put16(directory, 0); // comment
         put16(directory, 0); // disk
