@@ -5,6 +5,20 @@
 
 namespace CatalogRecord {
 
+namespace {
+
+// The text under key of every record, in array order.
+QStringList readStrings(const QJsonArray &records, const QString &key)
+{
+    QStringList result;
+    result.reserve(records.size());
+    for (const QJsonValue &record : records)
+        result.append(readString(record.toObject(), key));
+    return result;
+}
+
+} // namespace
+
 QJsonObject recordAt(const QJsonArray &records, int position)
 {
     if (position < 0 || position >= records.size())
@@ -86,20 +100,12 @@ int lastPositionNamed(const QJsonArray &records, const QString &name)
 
 QStringList names(const QJsonArray &records)
 {
-    QStringList result;
-    result.reserve(records.size());
-    for (const QJsonValue &record : records)
-        result.append(readString(record.toObject(), QStringLiteral("name")));
-    return result;
+    return readStrings(records, QStringLiteral("name"));
 }
 
 QStringList ids(const QJsonArray &records)
 {
-    QStringList result;
-    result.reserve(records.size());
-    for (const QJsonValue &record : records)
-        result.append(readString(record.toObject(), QStringLiteral("_id")));
-    return result;
+    return readStrings(records, QStringLiteral("_id"));
 }
 
 QJsonArray listedModules(const QJsonArray &modules)
