@@ -94,8 +94,13 @@ bool LibraryCopier::copyFile(const QFileInfo &source, const QString &target)
 
 bool LibraryCopier::isUpToDate(const QFileInfo &source, const QFileInfo &target) const
 {
-    return target.size() == source.size() &&
-           qAbs(source.lastModified().msecsTo(target.lastModified())) <= timeToleranceMs;
+    if (target.size() != source.size())
+        return false;
+    // Equal local times compare as they are; working out how far apart two times are costs
+    // time-zone look-ups that would take most of a copy in which nothing has changed.
+    const QDateTime sourceTime = source.lastModified();
+    const QDateTime targetTime = target.lastModified();
+    return sourceTime == targetTime || qAbs(sourceTime.msecsTo(targetTime)) <= timeToleranceMs;
 }
 
 bool LibraryCopier::writeCopy(const QFileInfo &source, const QString &target)
