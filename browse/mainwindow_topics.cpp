@@ -74,14 +74,26 @@ void MainWindow::refreshModuleList(QJsonArray topicList)
     topicModuleArray = topicList;
     // Download All may take the ids only while a real topic is chosen.
     const bool wholeTopic = ui->downloadAllButton->isEnabled();
-    topicModuleIds = wholeTopic ? ids(topicModuleArray) : QStringList();
-    ui->topicPackageSize->setText(wholeTopic ? totalSizeText(totalPackageSize(topicModuleArray))
-                                             : QString());
+    topicModuleIds.clear();
+    QStringList moduleNames;
+    moduleNames.reserve(topicModuleArray.size());
+    float total = 0.0f;
+    // One walk reads all that is needed of each record: a list may hold tens of thousands of
+    // them, and a walk for each key fetched every record from memory again.
+    for (const QJsonValue &value : qAsConst(topicModuleArray)) {
+        const QJsonObject record = value.toObject();
+        if (wholeTopic) {
+            total += leadingSize(readString(record, QStringLiteral("packageSize")));
+            topicModuleIds.append(readString(record, QStringLiteral("_id")));
+        }
+        moduleNames.append(readString(record, QStringLiteral("name")));
+    }
+    ui->topicPackageSize->setText(wholeTopic ? totalSizeText(total) : QString());
 
     if (!topicModuleModel)
         topicModuleModel = new QStringListModel(this);
     // Resetting the model drops the view's selection and current row with the old list.
-    topicModuleModel->setStringList(names(topicModuleArray));
+    topicModuleModel->setStringList(moduleNames);
     if (ui->listView->model() != topicModuleModel)
         ui->listView->setModel(topicModuleModel);
 
