@@ -108,6 +108,8 @@ private:
     QNetworkAccessManager *m_network = nullptr;
     QStringList updateModuleIds;
     QStringList topicModuleIds;
+    // The "_id" of every record of topicModuleArray, in order, gathered with the list.
+    QStringList m_topicModuleArrayIds;
     QString usbDrivePath;
     // Records whose archives have been handed to the worker, in the order the worker unpacks them;
     // a record joins the library index only once its archive has been unpacked in full.

@@ -75,6 +75,8 @@ void MainWindow::refreshModuleList(QJsonArray topicList)
     // Download All may take the ids only while a real topic is chosen.
     const bool wholeTopic = ui->downloadAllButton->isEnabled();
     topicModuleIds.clear();
+    m_topicModuleArrayIds.clear();
+    m_topicModuleArrayIds.reserve(topicModuleArray.size());
     QStringList moduleNames;
     moduleNames.reserve(topicModuleArray.size());
     float total = 0.0f;
@@ -82,9 +84,12 @@ void MainWindow::refreshModuleList(QJsonArray topicList)
     // them, and a walk for each key fetched every record from memory again.
     for (const QJsonValue &value : qAsConst(topicModuleArray)) {
         const QJsonObject record = value.toObject();
+        const QString id = readString(record, QStringLiteral("_id"));
+        // Kept for the library table, which compares the installed modules with this list.
+        m_topicModuleArrayIds.append(id);
         if (wholeTopic) {
             total += leadingSize(readString(record, QStringLiteral("packageSize")));
-            topicModuleIds.append(readString(record, QStringLiteral("_id")));
+            topicModuleIds.append(id);
         }
         moduleNames.append(readString(record, QStringLiteral("name")));
     }

@@ -10,7 +10,7 @@ QString LibraryRow::nameText() const
 }
 
 QVector<LibraryRow> libraryRows(const QVector<LibraryIndex::Line> &lines,
-                                const QJsonArray &catalogue)
+                                const QJsonArray &catalogue, const QStringList &catalogueIds)
 {
     QSet<QString> installed;
     installed.reserve(lines.size());
@@ -18,7 +18,7 @@ QVector<LibraryRow> libraryRows(const QVector<LibraryIndex::Line> &lines,
         if (line.isRecord)
             installed.insert(line.record.value(QStringLiteral("_id")).toString());
     }
-    const VersionCheck check(catalogue, installed);
+    const VersionCheck check(catalogue, installed, catalogueIds);
     QVector<LibraryRow> rows;
     rows.reserve(lines.size());
     for (const LibraryIndex::Line &line : lines) {

@@ -22,5 +22,7 @@ struct LibraryRow
 };
 
 // One row per index line, in file order, each compared with the catalogue's module list.
+// catalogueIds, the "_id" of every catalogue record in order, spares reading them again.
 QVector<LibraryRow> libraryRows(const QVector<LibraryIndex::Line> &lines,
-                                const QJsonArray &catalogue);
+                                const QJsonArray &catalogue,
+                                const QStringList &catalogueIds = QStringList());

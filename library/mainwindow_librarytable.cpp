@@ -68,7 +68,7 @@ void MainWindow::updateModuleTable()
 
     QTableWidget *table = ui->moduleTable;
     setUpTable(table, lines.size());
-    const QVector<LibraryRow> rows = libraryRows(lines, topicModuleArray);
+    const QVector<LibraryRow> rows = libraryRows(lines, topicModuleArray, m_topicModuleArrayIds);
     for (int row = 0; row < rows.size(); ++row) {
         // A line that is not a record keeps its place as an empty row.
         if (rows.at(row).isRecord)

@@ -6,33 +6,44 @@
 VersionCheck::VersionCheck(const QJsonArray &catalogue)
 {
     m_versions.reserve(catalogue.size());
-    index(catalogue, nullptr);
+    index(catalogue, nullptr, QStringList());
 }
 
-VersionCheck::VersionCheck(const QJsonArray &catalogue, const QSet<QString> &moduleIds)
+VersionCheck::VersionCheck(const QJsonArray &catalogue, const QSet<QString> &moduleIds,
+                           const QStringList &catalogueIds)
 {
     m_versions.reserve(moduleIds.size());
-    index(catalogue, &moduleIds);
+    index(catalogue, &moduleIds, catalogueIds);
 }
 
-void VersionCheck::index(const QJsonArray &catalogue, const QSet<QString> *moduleIds)
+void VersionCheck::index(const QJsonArray &catalogue, const QSet<QString> *moduleIds,
+                         const QStringList &catalogueIds)
 {
-    for (const QJsonValue &element : catalogue) {
+    const bool idsGiven = catalogueIds.size() == catalogue.size();
+    for (int i = 0; i < catalogue.size(); ++i) {
+        // Only the records of wanted modules are read, when their ids are known beforehand.
+        if (idsGiven && moduleIds && !moduleIds->contains(catalogueIds.at(i)))
+            continue;
         // An element that is not an object reads as a record whose every key is missing.
-        const QJsonObject record = element.toObject();
-        const QString id = record.value(QStringLiteral("_id")).toString();
+        const QJsonObject record = catalogue.at(i).toObject();
+        const QString id =
+            idsGiven ? catalogueIds.at(i) : record.value(QStringLiteral("_id")).toString();
         if (moduleIds && !moduleIds->contains(id))
             continue;
-        const QString version = record.value(QStringLiteral("version")).toString();
-        auto found = m_versions.find(id);
-        if (found == m_versions.end()) {
-            m_versions.insert(id, Versions{version, QString(), false});
-        } else if (found->last != version) {
-            // The previous last record now is the latest one that differs from the new last.
-            found->lastOther = found->last;
-            found->hasOther = true;
-            found->last = version;
-        }
+        note(id, record.value(QStringLiteral("version")).toString());
+    }
+}
+
+void VersionCheck::note(const QString &id, const QString &version)
+{
+    auto found = m_versions.find(id);
+    if (found == m_versions.end()) {
+        m_versions.insert(id, Versions{version, QString(), false});
+    } else if (found->last != version) {
+        // The previous last record now is the latest one that differs from the new last.
+        found->lastOther = found->last;
+        found->hasOther = true;
+        found->last = version;
     }
 }
 

@@ -4,6 +4,7 @@
 #include <QJsonArray>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 // Compares installed modules with the catalogue's module list. The list is indexed by "_id"
 // once, so checking every installed module costs one look-up each instead of a scan of the
@@ -14,7 +15,10 @@ public:
     explicit VersionCheck(const QJsonArray &catalogue);
     // Knows only the modules whose ids are given: the installed modules are a few, the catalogue
     // may list tens of thousands, and indexing those nobody asks about would cost most of the time.
-    VersionCheck(const QJsonArray &catalogue, const QSet<QString> &moduleIds);
+    // catalogueIds, when it holds the "_id" of every catalogue record in order, spares reading
+    // each record for its id; otherwise the records are read.
+    VersionCheck(const QJsonArray &catalogue, const QSet<QString> &moduleIds,
+                 const QStringList &catalogueIds = QStringList());
 
     // True when a catalogue record with this id carries a version other than the installed
     // one; catalogueVersion then receives that version. Ids and versions are compared as
@@ -24,7 +28,9 @@ public:
                  QString *catalogueVersion) const;
 
 private:
-    void index(const QJsonArray &catalogue, const QSet<QString> *moduleIds);
+    void index(const QJsonArray &catalogue, const QSet<QString> *moduleIds,
+               const QStringList &catalogueIds);
+    void note(const QString &id, const QString &version);
 
     struct Versions
     {

@@ -136,12 +136,18 @@ void LibraryTableTest::versionCheck()
     if (flagged)
         QCOMPARE(version, offered);
 
-    // Told which modules are installed, it gives the same answers for them.
-    const VersionCheck installedOnly(modules, {QStringLiteral("m")});
-    version.clear();
-    QCOMPARE(installedOnly.differs(QStringLiteral("m"), installed, &version), flagged);
-    if (flagged)
-        QCOMPARE(version, offered);
+    // Told which modules are installed, and given the catalogue's ids or not, it gives the same
+    // answers for them.
+    QStringList catalogueIds{QString()};
+    for (const QString &entry : catalogue)
+        catalogueIds << entry.section('=', 0, 0);
+    for (const QStringList &ids : {QStringList(), catalogueIds}) {
+        const VersionCheck installedOnly(modules, {QStringLiteral("m")}, ids);
+        version.clear();
+        QCOMPARE(installedOnly.differs(QStringLiteral("m"), installed, &version), flagged);
+        if (flagged)
+            QCOMPARE(version, offered);
+    }
 }
 
 void LibraryTableTest::table_hasItsColumnsAndHeader()
