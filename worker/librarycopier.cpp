@@ -15,6 +15,20 @@ constexpr int blockSize = 1024 * 1024;
 constexpr QDir::Filters entryFilter =
     QDir::Dirs | QDir::Files | QDir::System | QDir::NoDotAndDotDot;
 constexpr QDir::SortFlags entryOrder = QDir::Name | QDir::IgnoreCase;
+
+// The permissions stored with the file for its owner, its group and others. Asking for the
+// current user's as well would cost three access checks per file.
+QFile::Permissions storedPermissions(const QFileInfo &file)
+{
+    QFile::Permissions stored;
+    for (const QFile::Permission permission :
+         {QFile::ReadOwner, QFile::WriteOwner, QFile::ExeOwner, QFile::ReadGroup, QFile::WriteGroup,
+          QFile::ExeGroup, QFile::ReadOther, QFile::WriteOther, QFile::ExeOther}) {
+        if (file.permission(permission))
+            stored |= permission;
+    }
+    return stored;
+}
 } // namespace
 
 LibraryCopier::LibraryCopier(std::function<void(const QString &)> log) : m_log(std::move(log)) {}
@@ -89,7 +103,7 @@ bool LibraryCopier::copyFile(const QFileInfo &source, const QString &target)
         if (isUpToDate(source, existing))
             return true;
     }
-    return writeCopy(source, target);
+    return writeCopy(source, target, existing.exists());
 }
 
 bool LibraryCopier::isUpToDate(const QFileInfo &source, const QFileInfo &target) const
@@ -103,7 +117,7 @@ bool LibraryCopier::isUpToDate(const QFileInfo &source, const QFileInfo &target)
     return sourceTime == targetTime || qAbs(sourceTime.msecsTo(targetTime)) <= timeToleranceMs;
 }
 
-bool LibraryCopier::writeCopy(const QFileInfo &source, const QString &target)
+bool LibraryCopier::writeCopy(const QFileInfo &source, const QString &target, bool replacing)
 {
     QFile in(source.filePath());
     if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
@@ -140,9 +154,9 @@ bool LibraryCopier::writeCopy(const QFileInfo &source, const QString &target)
     if (!out.setFileTime(source.lastModified(), QFileDevice::FileModificationTime))
         qDebug() << "Could not set the modification time of" << target << out.errorString();
     // A temporary file is private to its owner; the copy is as readable as the library's file.
-    out.setPermissions(source.permissions());
+    out.setPermissions(storedPermissions(source));
     // A rename never replaces a file, so the old copy goes first.
-    if (QFileInfo::exists(target) && !QFile::remove(target)) {
+    if (replacing && !QFile::remove(target)) {
         qDebug() << "Could not replace" << target;
         return false;
     }

@@ -31,7 +31,8 @@ private:
     bool copyFolder(const QFileInfo &source, const QString &target);
     bool copyFile(const QFileInfo &source, const QString &target);
     bool isUpToDate(const QFileInfo &source, const QFileInfo &target) const;
-    bool writeCopy(const QFileInfo &source, const QString &target);
+    // replacing: an outdated copy stands at target and is replaced.
+    bool writeCopy(const QFileInfo &source, const QString &target, bool replacing);
     void log(const QString &line) const;
 
     std::function<void(const QString &)> m_log;
