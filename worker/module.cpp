@@ -5,6 +5,7 @@
 #include "worker/librarycopier.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
@@ -112,6 +113,26 @@ void Module::copyDirectories(QString source, QString dest)
 
 bool Module::copyRecursively(QString s, QString f)
 {
-    LibraryCopier copier([this](const QString &line) { emit writeLog(line); });
-    return copier.copyRecursively(s, f);
+    // A library of thousands of files gives thousands of log lines; sent one by one, each would
+    // be a queued event and a separate layout of the log on the GUI thread. Lines that come
+    // within a short time travel together as one message of several lines instead, which the
+    // log shows line by line all the same.
+    const qint64 batchMs = 50;
+    QStringList pending;
+    QElapsedTimer sinceSent;
+    sinceSent.start();
+    const auto send = [&] {
+        if (!pending.isEmpty())
+            emit writeLog(pending.join(QLatin1Char('\n')));
+        pending.clear();
+        sinceSent.restart();
+    };
+    LibraryCopier copier([&](const QString &line) {
+        pending.append(line);
+        if (sinceSent.elapsed() >= batchMs)
+            send();
+    });
+    const bool copied = copier.copyRecursively(s, f);
+    send();
+    return copied;
 }
