@@ -36,6 +36,7 @@ private slots:
     void rows_showTheIndexAndFlagOtherCatalogueVersions();
     void rows_comparedOnlyWithTheListedModules();
     void lineThatIsNotARecord_keepsAnEmptyRow();
+    void rows_takeTheHeightOfTheirText();
     void missingOrEmptyIndex_givesNoRows();
     void updateChain_takesTheTicksTopRowFirst();
     void updateChain_stopsAtAModuleThatIsNotListed();
@@ -251,6 +252,28 @@ void LibraryTableTest::lineThatIsNotARecord_keepsAnEmptyRow()
     }
     QCOMPARE(t->item(4, 4)->text(), QStringLiteral("m2"));
     QCOMPARE(t->item(4, 0)->checkState(), Qt::Checked);
+}
+
+void LibraryTableTest::rows_takeTheHeightOfTheirText()
+{
+    QJsonObject longSize = record("m3", "1.0");
+    longSize[QStringLiteral("packageSize")] = QStringLiteral("0.0042 MB of lessons");
+    QJsonObject longName = record("m4", "1.0");
+    longName[QStringLiteral("name")] = QString(120, QLatin1Char('w'));
+    writeIndex({line(record("m1", "1.0")), line(record("m2", "1.0")), "not json", line(longSize),
+                line(longName), line(record("m5", "1.0"))});
+    listModules({listed("m2", "2.0")});
+
+    // Each row stands as tall as measuring every cell of it makes it.
+    QTableWidget *t = table();
+    QVector<int> heights;
+    for (int row = 0; row < t->rowCount(); ++row)
+        heights.append(t->rowHeight(row));
+    t->resizeRowsToContents();
+    for (int row = 0; row < t->rowCount(); ++row)
+        QCOMPARE(heights.at(row), t->rowHeight(row));
+    QVERIFY(heights.at(1) > heights.at(0)); // the flagged name takes two lines
+    QVERIFY(heights.at(3) > heights.at(0)); // the size wraps in its narrow column
 }
 
 void LibraryTableTest::missingOrEmptyIndex_givesNoRows()
