@@ -11,8 +11,9 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationDomain(QStringLiteral("tavro.org"));
     QCoreApplication::setApplicationName(QStringLiteral("Corvelle"));
 
+    // The window's white background comes with its form, set before any widget exists:
+    // set on the finished window it would restyle every widget again.
     MainWindow window;
-    window.setStyleSheet(QStringLiteral("QMainWindow {background: 'white';}"));
     window.show();
     return application.exec();
 }

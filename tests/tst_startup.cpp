@@ -64,6 +64,7 @@ void StartupTest::initialState_buttonsDisabledAndDetailsHidden()
     QCOMPARE(findWidget<QTabWidget>(&window, "appTabWidget")->currentIndex(), 0);
     QVERIFY(findWidget<QPlainTextEdit>(&window, "logWindow")->isReadOnly());
     QCOMPARE(window.size(), QSize(1011, 761));
+    QCOMPARE(window.styleSheet(), QStringLiteral("QMainWindow {background: 'white';}"));
     QCOMPARE(window.windowTitle(),
              QStringLiteral("Tavro International Health Education and Information"));
     // Only the drive button has a style of its own.
