@@ -14,10 +14,10 @@ const Qt::Alignment centred = Qt::AlignHCenter | Qt::AlignVCenter;
 const Qt::Alignment left = Qt::AlignLeft | Qt::AlignVCenter;
 const Qt::Alignment columnAlignments[] = {centred, left, centred, centred, left};
 
-void setUpTable(QTableWidget *table, int rows)
+// What never changes is set once, since setting a style sheet or header labels again restyles
+// the whole table or makes new header items each time.
+void setUpColumns(QTableWidget *table)
 {
-    table->clearContents();
-    table->setRowCount(rows);
     table->setColumnCount(5);
     table->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     table->setHorizontalHeaderLabels(
@@ -25,8 +25,6 @@ void setUpTable(QTableWidget *table, int rows)
     table->horizontalHeader()->setStretchLastSection(true);
     // The style's own minimum would widen the narrow check box column.
     table->horizontalHeader()->setMinimumSectionSize(columnWidths[0]);
-    for (int column = 0; column < 5; ++column)
-        table->setColumnWidth(column, columnWidths[column]);
     table->setAlternatingRowColors(true);
     table->setStyleSheet(QStringLiteral("alternate-background-color: #e2f0d9;"));
     table->horizontalHeader()->setFixedHeight(25);
@@ -37,6 +35,17 @@ void setUpTable(QTableWidget *table, int rows)
         header->setTextAlignment(column == 1 || column == 4 ? left : centred);
         header->setFont(headerFont);
     }
+}
+
+void setUpTable(QTableWidget *table, int rows)
+{
+    table->clearContents();
+    table->setRowCount(rows);
+    if (table->columnCount() != 5)
+        setUpColumns(table);
+    // The columns take their widths again at every refresh, even after the user dragged them.
+    for (int column = 0; column < 5; ++column)
+        table->setColumnWidth(column, columnWidths[column]);
 }
 
 void fillRow(QTableWidget *table, int row, const LibraryRow &data)
