@@ -13,7 +13,19 @@
 #include <QNetworkRequest>
 #include <QUrl>
 
-Module::Module(QObject *parent) : QObject(parent) {}
+Module::Module(QObject *parent) : QObject(parent)
+{
+    // Setting up the network layer takes a few milliseconds. Queued now, the call moves with
+    // the object to the worker thread and runs there first, while the window still builds its
+    // form, so the first catalogue request goes out at once.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!m_network)
+                m_network = new QNetworkAccessManager(this);
+        },
+        Qt::QueuedConnection);
+}
 
 Module::~Module()
 {
