@@ -260,9 +260,31 @@ void LibraryTableTest::rows_takeTheHeightOfTheirText()
     longSize[QStringLiteral("packageSize")] = QStringLiteral("0.0042 MB of lessons");
     QJsonObject longName = record("m4", "1.0");
     longName[QStringLiteral("name")] = QString(120, QLatin1Char('w'));
-    writeIndex({line(record("m1", "1.0")), line(record("m2", "1.0")), "not json", line(longSize),
-                line(longName), line(record("m5", "1.0"))});
-    listModules({listed("m2", "2.0")});
+    QList<QByteArray> lines = {line(record("m1", "1.0")),
+                               line(record("m2", "1.0")),
+                               "not json",
+                               line(longSize),
+                               line(longName),
+                               line(record("m5", "1.0"))};
+    // Rows of many kinds: names of many lengths, sizes that wrap and sizes that do not,
+    // blanks where the wrapping cannot be followed without laying the text out.
+    const QStringList words = {QStringLiteral("Clean"),       QStringLiteral("water"),
+                               QStringLiteral("saves"),       QStringLiteral("lives"),
+                               QStringLiteral("every"),       QStringLiteral("day"),
+                               QStringLiteral("Wash  twice"), QStringLiteral("Ünïcödé")};
+    QJsonArray catalogue = {listed("m2", "2.0")};
+    for (int i = 0; i < 60; ++i) {
+        const QString id = QStringLiteral("k%1").arg(i);
+        QJsonObject module = record(id, "1.0");
+        module[QStringLiteral("name")] =
+            words.mid(i % 5, 1 + i % 9).join(QLatin1Char(' ')) + QString(i % 13, QLatin1Char('x'));
+        module[QStringLiteral("packageSize")] = QStringLiteral("%1.%2 MB").arg(i % 11).arg(i * 7);
+        if (i % 4 == 0)
+            catalogue.append(listed(id, "2.0"));
+        lines.append(line(module));
+    }
+    writeIndex(lines);
+    listModules(catalogue);
 
     // Each row stands as tall as measuring every cell of it makes it.
     QTableWidget *t = table();
