@@ -218,6 +218,10 @@ void MainWindow::initApplication()
         library.cdUp();
         library.mkdir(QStringLiteral("Tavro Modules"));
     }
-    settings.setValue(QStringLiteral("moduleDirectory"), libraryFolder);
+    // Stored again only when it differs: each write of the settings file is locked and synced
+    // to disk, which costs the start-up milliseconds for a value that is already there.
+    const QString key = QStringLiteral("moduleDirectory");
+    if (settings.value(key).toString() != libraryFolder)
+        settings.setValue(key, libraryFolder);
     ui->tabWidget->setCurrentIndex(0);
 }

@@ -32,6 +32,7 @@ private slots:
     void startupRequests_reachTheService();
     void libraryFolder_data();
     void libraryFolder();
+    void libraryFolder_storedAlready_settingsFileUntouched();
     void closing_whileRequestsHang_returnsPromptly();
 
 private:
@@ -159,6 +160,33 @@ void StartupTest::libraryFolder()
         QVERIFY(QFile::exists(keepsake));
     QCOMPARE(storedLibraryFolder(), library);
     QVERIFY(QDir().mkpath(desktop));
+}
+
+void StartupTest::libraryFolder_storedAlready_settingsFileUntouched()
+{
+    const QString library = m_environment->libraryFolder();
+    QString settingsFile;
+    {
+        QSettings settings;
+        settings.setValue(QStringLiteral("moduleDirectory"), library);
+        settings.setValue(QStringLiteral("unrelated"), 7);
+        settings.sync();
+        settingsFile = settings.fileName();
+    }
+    // An old time stamp shows whether the start wrote the file again.
+    const QDateTime old = QDateTime::currentDateTime().addDays(-3);
+    {
+        QFile file(settingsFile);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(old, QFileDevice::FileModificationTime));
+    }
+
+    {
+        MainWindow window;
+    }
+    QCOMPARE(QFileInfo(settingsFile).lastModified(), old);
+    QCOMPARE(storedLibraryFolder(), library);
+    QCOMPARE(QSettings().value(QStringLiteral("unrelated")).toInt(), 7);
 }
 
 void StartupTest::closing_whileRequestsHang_returnsPromptly()
