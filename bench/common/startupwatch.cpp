@@ -9,8 +9,8 @@
 #include <QListView>
 #include <QThread>
 
-StartupWatch::StartupWatch(int expectedModules, QObject *parent)
-    : QObject(parent), m_expectedModules(expectedModules)
+StartupWatch::StartupWatch(int expectedModules, Until until, QObject *parent)
+    : QObject(parent), m_expectedModules(expectedModules), m_until(until)
 {
     qApp->installEventFilter(this);
     m_listener = MessageHook::listen([this](const QString &line) { noteLine(line); });
@@ -68,6 +68,8 @@ QString StartupWatch::missing() const
         missing << QStringLiteral("window shown");
     if (!m_painted)
         missing << QStringLiteral("window painted");
+    if (m_until == Until::WindowPainted)
+        return missing.join(QStringLiteral(", "));
     if (!m_letters)
         missing << QStringLiteral("letters");
     if (!m_articles)

@@ -13,8 +13,14 @@ class StartupWatch : public QObject
     Q_OBJECT
 
 public:
+    enum class Until {
+        ListsFilled,  // all of the above
+        WindowPainted // the window's first paint, whatever the lists hold by then
+    };
+
     // expectedModules is the length of the catalogue's module list; 0 accepts any non-empty list.
-    explicit StartupWatch(int expectedModules, QObject *parent = nullptr);
+    explicit StartupWatch(int expectedModules, Until until = Until::ListsFilled,
+                          QObject *parent = nullptr);
     ~StartupWatch() override;
 
     bool isDone() const { return m_done; }
@@ -35,6 +41,7 @@ private:
     bool moduleListFilled() const;
 
     const int m_expectedModules;
+    const Until m_until;
     int m_listener = 0;
     QPointer<QWidget> m_window;
     bool m_painted = false;

@@ -28,12 +28,25 @@ void ResultTable::addRatio(const QString &name, const QString &peer, const QVect
                            const QVector<double> &peerSeconds, double limit)
 {
     const double a = median(ours), b = median(peerSeconds);
-    const double ratio = b > 0 ? a / b : 0;
-    const bool met = b > 0 && ratio <= limit;
+    const bool met = b > 0 && a / b <= limit;
     m_missed += met ? 0 : 1;
-    m_rows.append({name, seconds(a), seconds(b) + QStringLiteral(" (") + peer + QLatin1Char(')'),
-                   QString::number(ratio, 'f', 2), QStringLiteral("<= %1").arg(limit, 0, 'f', 2),
-                   met ? QStringLiteral("yes") : QStringLiteral("NO")});
+    addPair(name, peer, a, b, QStringLiteral("<= %1").arg(limit, 0, 'f', 2),
+            met ? QStringLiteral("yes") : QStringLiteral("NO"));
+}
+
+void ResultTable::addReference(const QString &name, const QString &peer,
+                               const QVector<double> &ours, const QVector<double> &peerSeconds)
+{
+    addPair(name, peer, median(ours), median(peerSeconds), QStringLiteral("-"),
+            QStringLiteral("-"));
+}
+
+void ResultTable::addPair(const QString &name, const QString &peer, double ours, double theirs,
+                          const QString &target, const QString &met)
+{
+    m_rows.append({name, seconds(ours),
+                   seconds(theirs) + QStringLiteral(" (") + peer + QLatin1Char(')'),
+                   QString::number(theirs > 0 ? ours / theirs : 0, 'f', 2), target, met});
 }
 
 void ResultTable::addLimit(const QString &name, const QVector<double> &ours, double limit,

@@ -13,6 +13,9 @@ public:
     // Ours and the peer, in seconds; met when median(ours) / median(peer) <= limit.
     void addRatio(const QString &name, const QString &peer, const QVector<double> &ours,
                   const QVector<double> &peerSeconds, double limit);
+    // Ours and the peer, in seconds, measured to explain another row: no target.
+    void addReference(const QString &name, const QString &peer, const QVector<double> &ours,
+                      const QVector<double> &peerSeconds);
     // A figure of ours alone; met when median(ours) <= limit. unit is "s" or "MB".
     void addLimit(const QString &name, const QVector<double> &ours, double limit,
                   const QString &unit);
@@ -24,6 +27,9 @@ public:
     int failed() const;
 
 private:
+    void addPair(const QString &name, const QString &peer, double ours, double theirs,
+                 const QString &target, const QString &met);
+
     struct Row
     {
         QString name;
