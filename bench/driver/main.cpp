@@ -21,7 +21,7 @@ int main(int argc, char *argv[])
     const QCommandLineOption quick(QStringLiteral("quick"),
                                    QStringLiteral("Small data and few runs: a smoke test."));
     const QCommandLineOption runs(QStringLiteral("runs"),
-                                  QStringLiteral("Timed runs of each side (default 5, quick 3)."),
+                                  QStringLiteral("Timed runs of each side (default 9, quick 3)."),
                                   QStringLiteral("n"));
     const QCommandLineOption work(QStringLiteral("work"),
                                   QStringLiteral("Folder for the data and the runs, kept "
