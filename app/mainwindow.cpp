@@ -194,16 +194,10 @@ void MainWindow::initApplication()
     ui->progressBar_2->hide();
     ui->updateProgressBar->hide();
     ui->downloadModuleButton->setEnabled(false);
-    ui->versionDetailsLabel->hide();
-    ui->moduleVersionDetails->hide();
-    ui->packageSize->hide();
-    ui->packageSizeLabel->hide();
+    setTopicFactsVisible(false);
     ui->downloadAllButton->setEnabled(false);
     ui->downloadModuleButton_2->setEnabled(false);
-    ui->versionDetailsLabel_2->hide();
-    ui->moduleVersionDetails_2->hide();
-    ui->packageSize_2->hide();
-    ui->packageSizeLabel_2->hide();
+    setAlphaFactsVisible(false);
     ui->logWindow->setReadOnly(true);
     // The style belongs to the button, which deletes it with itself.
     QStyle *fusion = QStyleFactory::create(QStringLiteral("Fusion"));

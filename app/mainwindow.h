@@ -84,6 +84,10 @@ private:
     void startDownload(int cflag, const QJsonObject &record, const QString &link);
     void installExtracted(const QString &status);
     bool mayStartDownload(const QJsonObject &record) const;
+    // The version and size rows of a view's module details: they stand only while a module
+    // of the view's list is picked.
+    void setTopicFactsVisible(bool visible);
+    void setAlphaFactsVisible(bool visible);
     // The record and link of a chain's next module; false when the chain stops at it, or has
     // gone on (through goOn) past a module that may not be downloaded now.
     bool findChainedModule(const QString &moduleId, void (MainWindow::*goOn)(), QJsonObject *record,

@@ -28,10 +28,7 @@ void MainWindow::changeLetter()
     ui->moduleName_2->clear();
     ui->textBrowser->clear();
     ui->downloadModuleButton_2->setEnabled(false);
-    ui->versionDetailsLabel_2->hide();
-    ui->moduleVersionDetails_2->hide();
-    ui->packageSizeLabel_2->hide();
-    ui->packageSize_2->hide();
+    setAlphaFactsVisible(false);
 
     emit gma(letterId);
 }
@@ -60,8 +57,12 @@ void MainWindow::showModuleDetails_2(QModelIndex qmIndex)
     ui->packageSize_2->setText(readString(selectedAlphaModule, QStringLiteral("packageSize")));
     alphaDownloadLink = readString(selectedAlphaModule, QStringLiteral("downloadLink"));
     ui->downloadModuleButton_2->setEnabled(!alphaDownloadLink.isEmpty());
-    ui->versionDetailsLabel_2->show();
-    ui->moduleVersionDetails_2->show();
-    ui->packageSizeLabel_2->show();
-    ui->packageSize_2->show();
+    setAlphaFactsVisible(true);
+}
+
+void MainWindow::setAlphaFactsVisible(bool visible)
+{
+    for (QLabel *fact : {ui->versionDetailsLabel_2, ui->moduleVersionDetails_2,
+                         ui->packageSizeLabel_2, ui->packageSize_2})
+        fact->setVisible(visible);
 }

@@ -58,10 +58,7 @@ void MainWindow::changeTopic(QString topic)
     ui->moduleName->clear();
     ui->textBrowser_2->clear();
     ui->downloadModuleButton->setEnabled(false);
-    ui->versionDetailsLabel->hide();
-    ui->moduleVersionDetails->hide();
-    ui->packageSize->hide();
-    ui->packageSizeLabel->hide();
+    setTopicFactsVisible(false);
     ui->progressBar->setMaximum(100);
     ui->progressBar->setValue(0);
 
@@ -118,8 +115,12 @@ void MainWindow::showModuleDetails(QModelIndex qmIndex)
     ui->packageSize->setText(readString(selectedTopicModule, QStringLiteral("packageSize")));
     topicDownloadLink = readString(selectedTopicModule, QStringLiteral("downloadLink"));
     ui->downloadModuleButton->setEnabled(!topicDownloadLink.isEmpty());
-    ui->versionDetailsLabel->show();
-    ui->moduleVersionDetails->show();
-    ui->packageSizeLabel->show();
-    ui->packageSize->show();
+    setTopicFactsVisible(true);
+}
+
+void MainWindow::setTopicFactsVisible(bool visible)
+{
+    for (QLabel *fact :
+         {ui->versionDetailsLabel, ui->moduleVersionDetails, ui->packageSizeLabel, ui->packageSize})
+        fact->setVisible(visible);
 }
