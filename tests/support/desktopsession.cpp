@@ -61,7 +61,9 @@ bool askToClose(const QString &display)
 } // namespace
 
 DesktopSession::DesktopSession()
-    : m_home(QDir::tempPath() + QStringLiteral("/corvelle-desk-XXXXXX"))
+    : m_home(QDir::tempPath() + QStringLiteral("/corvelle-desk-XXXXXX")),
+      m_clientProgram(QStringLiteral(CORVELLE_BIN)),
+      m_serviceProgram(QStringLiteral(CATALOGUE_SERVICE_BIN))
 {
     for (const char *tool : {"Xvfb", "xdotool", "import"}) {
         if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()) {
@@ -116,6 +118,12 @@ QProcessEnvironment DesktopSession::environment() const
     return env;
 }
 
+void DesktopSession::usePrograms(const QString &client, const QString &service)
+{
+    m_clientProgram = client;
+    m_serviceProgram = service;
+}
+
 bool DesktopSession::startService(int revision)
 {
     if (!m_problem.isEmpty())
@@ -123,10 +131,9 @@ bool DesktopSession::startService(int revision)
     const QUrl base(QStringLiteral(CATALOGUE_BASE_URL));
     m_serviceLog.clear();
     m_service.setProcessChannelMode(QProcess::MergedChannels);
-    m_service.start(QStringLiteral(CATALOGUE_SERVICE_BIN),
-                    {QStringLiteral("--host"), base.host(), QStringLiteral("--port"),
-                     QString::number(base.port(80)), QStringLiteral("--revision"),
-                     QString::number(revision)});
+    m_service.start(m_serviceProgram, {QStringLiteral("--host"), base.host(),
+                                       QStringLiteral("--port"), QString::number(base.port(80)),
+                                       QStringLiteral("--revision"), QString::number(revision)});
     return waitForServiceLog(QStringLiteral("listening on"), 20000);
 }
 
@@ -146,7 +153,7 @@ bool DesktopSession::startClient()
     m_clientOutput.clear();
     m_client.setProcessEnvironment(environment());
     m_client.setProcessChannelMode(QProcess::MergedChannels);
-    m_client.start(QStringLiteral(CORVELLE_BIN), QStringList());
+    m_client.start(m_clientProgram, QStringList());
     if (!m_client.waitForStarted(10000))
         return false;
     // The window is there once xdotool can find it by its title.

@@ -18,6 +18,8 @@ public:
     QString home() const { return m_home.path(); }
     QString libraryFolder() const;
 
+    // Runs these programs instead of the client and service built beside the tests.
+    void usePrograms(const QString &client, const QString &service);
     bool startService(int revision);
     void stopService();
     bool startClient();
@@ -42,6 +44,8 @@ private:
     QProcessEnvironment environment() const;
 
     QTemporaryDir m_home;
+    QString m_clientProgram;
+    QString m_serviceProgram;
     QString m_display;
     QString m_problem;
     QProcess m_xvfb;
