@@ -180,8 +180,7 @@ void TestUsbView::createCopiesTheLibraryReportingEachStep()
     QTest::ignoreMessage(QtDebugMsg, "Creating USB");
     QTest::ignoreMessage(
         QtDebugMsg,
-        qPrintable(
-            QStringLiteral("Copying from \"%1\" to \"%2\"").arg(m_library, m_drive->path())));
+        qPrintable(QStringLiteral("Copying from %1 to %2").arg(m_library, m_drive->path())));
 
     clickCreateAndWait();
 
