@@ -417,7 +417,7 @@ void TestLibraryCopier::driveFolderInsideTheLibraryIsNotCopiedIntoItself()
 
 void TestLibraryCopier::largeFileIsAnnouncedBeforeItIsCopied()
 {
-    writeFile(m_library + QStringLiteral("/large.bin"), QByteArray(3 * 1024 * 1024, 'x'));
+    writeFile(m_library + QStringLiteral("/large.bin"), QByteArray(20 * 1024 * 1024, 'x'));
     const QString copied = m_target + QStringLiteral("/large.bin");
     Module worker;
     int announced = 0;

@@ -51,8 +51,8 @@ bool isFull(const QString &path, qint64 bytes)
 } // namespace
 
 LibraryCopier::LibraryCopier(std::function<void(const QString &)> log,
-                             std::function<void()> beforeLongStep)
-    : m_log(std::move(log)), m_beforeLongStep(std::move(beforeLongStep))
+                             std::function<void(qint64)> working)
+    : m_log(std::move(log)), m_working(std::move(working))
 {
 }
 
@@ -268,7 +268,6 @@ bool LibraryCopier::isUpToDate(const QFileInfo &source, const QFileInfo &target)
 
 bool LibraryCopier::hasSameBytes(const QFileInfo &source, const QFileInfo &target)
 {
-    aboutToTakeAWhile(source.size());
     QFile ours(source.filePath());
     QFile theirs(target.filePath());
     if (!ours.open(QIODevice::ReadOnly | QIODevice::Unbuffered) ||
@@ -277,7 +276,8 @@ bool LibraryCopier::hasSameBytes(const QFileInfo &source, const QFileInfo &targe
     if (m_buffer.isEmpty())
         m_buffer.resize(blockSize);
     m_theirBuffer.resize(blockSize);
-    for (;;) {
+    for (qint64 done = 0;; done += blockSize) {
+        working(source.size() - done);
         const qint64 got = ours.read(m_buffer.data(), blockSize);
         if (got < 0 || theirs.read(m_theirBuffer.data(), blockSize) != got)
             return false;
@@ -288,10 +288,10 @@ bool LibraryCopier::hasSameBytes(const QFileInfo &source, const QFileInfo &targe
     }
 }
 
-void LibraryCopier::aboutToTakeAWhile(qint64 bytes) const
+void LibraryCopier::working(qint64 bytesToGo) const
 {
-    if (bytes > blockSize && m_beforeLongStep)
-        m_beforeLongStep();
+    if (m_working)
+        m_working(bytesToGo);
 }
 
 LibraryCopier::Written LibraryCopier::writeCopy(const QFileInfo &source, const QString &target,
@@ -303,7 +303,6 @@ LibraryCopier::Written LibraryCopier::writeCopy(const QFileInfo &source, const Q
         *problem = what;
         return Written::Failed;
     };
-    aboutToTakeAWhile(source.size());
     QFile in(source.filePath());
     if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return failed(in, QStringLiteral("the library's file could not be read"));
@@ -324,6 +323,7 @@ LibraryCopier::Written LibraryCopier::writeCopy(const QFileInfo &source, const Q
         m_buffer.resize(blockSize);
     qint64 written = 0;
     for (;;) {
+        working(source.size() - written);
         const qint64 got = in.read(m_buffer.data(), m_buffer.size());
         if (got < 0)
             return failed(in, QStringLiteral("the library's file could not be read"));

@@ -22,11 +22,11 @@
 class LibraryCopier
 {
 public:
-    // log gets every line for the user. beforeLongStep, when given, is called before a step
-    // that may take a while (a file of several blocks): lines held back to travel together
-    // should go out first.
+    // log gets every line for the user. working, when given, is called while a file is read
+    // or written, before its first block and between blocks, with the bytes still to go: the
+    // copy blocks its thread, so lines held back to travel together can go out only then.
     explicit LibraryCopier(std::function<void(const QString &)> log,
-                           std::function<void()> beforeLongStep = {});
+                           std::function<void(qint64 bytesToGo)> working = {});
 
     // Copies the folder or file at source to target. For a folder, returns true once the walk
     // is done, whatever failed inside it; for a file, whether the drive now holds its copy.
@@ -59,7 +59,7 @@ private:
     Written copyFile(const QFileInfo &source, const QString &target, QString *problem);
     bool isUpToDate(const QFileInfo &source, const QFileInfo &target);
     bool hasSameBytes(const QFileInfo &source, const QFileInfo &target);
-    void aboutToTakeAWhile(qint64 bytes) const;
+    void working(qint64 bytesToGo) const;
     // replacing: an outdated copy stands at target and is replaced.
     Written writeCopy(const QFileInfo &source, const QString &target, bool replacing,
                       QString *problem);
@@ -67,7 +67,7 @@ private:
     void log(const QString &line) const;
 
     std::function<void(const QString &)> m_log;
-    std::function<void()> m_beforeLongStep;
+    std::function<void(qint64)> m_working;
     // One block buffer for every file of the walk, and one for the drive's copy of a file
     // whose bytes are compared.
     QByteArray m_buffer;

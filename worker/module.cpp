@@ -135,8 +135,10 @@ bool Module::copyLibrary(const QString &source, const QString &target, int *file
     // be a queued event and a separate layout of the log on the GUI thread. Lines that come
     // within a short time travel together as one message of several lines instead, which the
     // log shows line by line all the same. The copy blocks this thread, so no timer could send
-    // them while a large file is written: they go out before it instead.
+    // them while a file is written: the copier looks in between its blocks instead, and lines
+    // announcing a file that takes long go out before it.
     const qint64 batchMs = 50;
+    const qint64 longFile = 16 * 1024 * 1024;
     QStringList pending;
     QElapsedTimer sinceSent;
     sinceSent.start();
@@ -152,7 +154,10 @@ bool Module::copyLibrary(const QString &source, const QString &target, int *file
             if (sinceSent.elapsed() >= batchMs)
                 send();
         },
-        send);
+        [&](qint64 bytesToGo) {
+            if (bytesToGo >= longFile || sinceSent.elapsed() >= batchMs)
+                send();
+        });
     const bool copied = copier.copyRecursively(source, target);
     send();
     if (filesLeftOut)
