@@ -43,7 +43,7 @@ public slots:
     void refreshModuleList(QJsonArray topicList);
     void refreshAlphaModuleList(QJsonArray topicList);
     void notifyFileComplete(QString status);
-    void copyComplete();
+    void copyComplete(int filesLeftOut);
 
 private slots:
     void delay(int millisecondsToWait);

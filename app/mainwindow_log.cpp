@@ -13,9 +13,15 @@ void MainWindow::writeLogMessage(QString message)
     bar->setValue(bar->maximum());
 }
 
-void MainWindow::copyComplete()
+void MainWindow::copyComplete(int filesLeftOut)
 {
-    writeLogMessage(QStringLiteral("Modules copied!"));
+    if (filesLeftOut == 0)
+        writeLogMessage(QStringLiteral("Modules copied!"));
+    else if (filesLeftOut == 1)
+        writeLogMessage(tr("The copy is incomplete: 1 file could not be copied."));
+    else
+        writeLogMessage(
+            tr("The copy is incomplete: %1 files could not be copied.").arg(filesLeftOut));
 }
 
 void MainWindow::notifyFileComplete(QString status)

@@ -71,7 +71,7 @@ void ActivityLogTest::log_newLineScrollsToEnd()
 
 void ActivityLogTest::copyComplete_writesModulesCopied()
 {
-    call("copyComplete");
+    call("copyComplete", Q_ARG(int, 0));
     QCOMPARE(log()->toPlainText(), QStringLiteral("Modules copied!"));
 }
 

@@ -2,6 +2,7 @@
 #include "support/testcataloguebaseurl.h"
 #include "support/testenvironment.h"
 #include "worker/librarycopier.h"
+#include "worker/module.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -54,6 +55,7 @@ private slots:
     void sourceThatIsNotAFolder();
     void linkBackIntoTheLibraryIsNotFollowed();
     void driveFolderInsideTheLibraryIsNotCopiedIntoItself();
+    void largeFileIsAnnouncedBeforeItIsCopied();
 
 private:
     // Copies the library to the drive folder and returns the lines it reported.
@@ -299,7 +301,8 @@ void TestLibraryCopier::driveEntryOfAnotherKindIsLeftAlone()
     const QStringList lines = copy(&result);
 
     QVERIFY(result);
-    QCOMPARE(lines.size(), 5);
+    // Both files are named as not copied.
+    QCOMPARE(lines.filter(QStringLiteral("Could not copy")).size(), 2);
     QCOMPARE(snapshot(m_target),
              (QMap<QString, QByteArray>{{"guide.html", "folder"},
                                         {"guide.html/kept.txt", "file:kept"},
@@ -344,12 +347,15 @@ void TestLibraryCopier::targetThatCannotBeWrittenStillWalksTheLibrary()
     bool result = false;
     const QStringList lines = copy(m_library, t, &result);
 
+    const QString failed = QStringLiteral(": the drive could not be written.");
     QCOMPARE(lines, QStringList({
                         "Creating Module Folder: " + t,
                         "Copying Malaria to " + t + "/Malaria",
                         "Creating Module Folder: " + t + "/Malaria",
                         "Copying index.html to " + t + "/Malaria/index.html",
+                        "Could not copy index.html to " + t + "/Malaria/index.html" + failed,
                         "Copying tavro-modules.txt to " + t + "/tavro-modules.txt",
+                        "Could not copy tavro-modules.txt to " + t + "/tavro-modules.txt" + failed,
                     }));
     QVERIFY(result);
     QCOMPARE(fileContent(blocked), QByteArray("not a folder"));
@@ -407,6 +413,25 @@ void TestLibraryCopier::driveFolderInsideTheLibraryIsNotCopiedIntoItself()
              (QMap<QString, QByteArray>{{"Malaria", "folder"},
                                         {"Malaria/index.html", "file:<h1>Malaria</h1>"},
                                         {"tavro-modules.txt", "file:{\"_id\":\"Malaria\"}\n"}}));
+}
+
+void TestLibraryCopier::largeFileIsAnnouncedBeforeItIsCopied()
+{
+    writeFile(m_library + QStringLiteral("/large.bin"), QByteArray(20 * 1024 * 1024, 'x'));
+    const QString copied = m_target + QStringLiteral("/large.bin");
+    Module worker;
+    int announced = 0;
+    connect(&worker, &Module::writeLog, this, [&](const QString &lines) {
+        if (lines.contains(QStringLiteral("Copying large.bin"))) {
+            ++announced;
+            QVERIFY2(!QFileInfo::exists(copied), "the line came after the file");
+        }
+    });
+
+    worker.copyDirectories(m_library, m_target);
+
+    QCOMPARE(announced, 1);
+    QVERIFY(QFileInfo::exists(copied));
 }
 
 CORVELLE_TEST_MAIN(TestLibraryCopier)

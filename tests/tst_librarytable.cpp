@@ -283,6 +283,20 @@ void LibraryTableTest::rows_takeTheHeightOfTheirText()
             catalogue.append(listed(id, "2.0"));
         lines.append(line(module));
     }
+    // Translations: scripts that the table's font may lack, whose fallback fonts stand taller,
+    // and scripts that break lines between characters.
+    const QStringList translated = {
+        QStringLiteral("የእጅ መታጠብ"), QStringLiteral("غسل اليدين بالصابون"),
+        QStringLiteral("हाथ धोना"), QStringLiteral("用肥皂洗手"),
+        QStringLiteral(
+            "Hand washing 用肥皂洗手用肥皂洗手用肥皂洗手用肥皂洗手用肥皂洗手用肥皂洗手用肥皂"
+            "洗手用肥皂洗手用肥皂洗手用肥皂洗手")};
+    for (int i = 0; i < translated.size(); ++i) {
+        QJsonObject module = record(QStringLiteral("t%1").arg(i), "1.0");
+        module[QStringLiteral("name")] = translated.at(i);
+        catalogue.append(listed(QStringLiteral("t%1").arg(i), "2.0"));
+        lines.append(line(module));
+    }
     writeIndex(lines);
     listModules(catalogue);
 

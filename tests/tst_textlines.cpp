@@ -47,6 +47,7 @@ void TextLinesTest::count_agreesWithLayoutOrDeclines_data()
                                  "2.0.13",
                                  "module-00001",
                                  "hand-washing",
+                                 "Wash hands-on with soap-and-water, then well-dried",
                                  "Hand Washing with Soap",
                                  "Hand Washing with Soap\nNew Version Available: 1.1",
                                  "Coughs and Pneumonia in Children",

@@ -1,20 +1,26 @@
 #include "worker/librarycopier.h"
 
+#include "worker/drivename.h"
+
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QLocale>
+#include <QStorageInfo>
 #include <QTemporaryFile>
 
+#include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace {
 // Large blocks keep the copy of thousands of files close to what the system's own copy takes.
 constexpr int blockSize = 1024 * 1024;
-// Hidden entries stay behind; files and folders are listed mixed, by name, ignoring case.
+// Hidden entries stay behind.
 constexpr QDir::Filters entryFilter =
     QDir::Dirs | QDir::Files | QDir::System | QDir::NoDotAndDotDot;
-constexpr QDir::SortFlags entryOrder = QDir::Name | QDir::IgnoreCase;
 
 // The permissions stored with the file for its owner, its group and others. Asking for the
 // current user's as well would cost three access checks per file.
@@ -29,43 +35,102 @@ QFile::Permissions storedPermissions(const QFileInfo &file)
     }
     return stored;
 }
+
+QString dataSize(qint64 bytes)
+{
+    return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
+}
+
+// Whether the drive holding path has no room left for bytes more. A drive that reports no
+// size (some file systems do not) is taken to be full once a write fails on it.
+bool isFull(const QString &path, qint64 bytes)
+{
+    const QStorageInfo drive(QFileInfo(path).absolutePath());
+    return !drive.isValid() || drive.bytesTotal() <= 0 || drive.bytesAvailable() < bytes;
+}
 } // namespace
 
-LibraryCopier::LibraryCopier(std::function<void(const QString &)> log) : m_log(std::move(log)) {}
+LibraryCopier::LibraryCopier(std::function<void(const QString &)> log,
+                             std::function<void(qint64)> working)
+    : m_log(std::move(log)), m_working(std::move(working))
+{
+}
 
 bool LibraryCopier::copyRecursively(const QString &source, const QString &target)
 {
     m_walk.clear();
-    m_targetRoot.clear();
-    return copyEntry(QFileInfo(source), target);
+    m_steps.clear();
+    m_filesLeftOut = 0;
+    const QFileInfo root(source);
+    if (!root.isDir()) {
+        QString problem;
+        const bool copied = copyFile(root, target, &problem) == Written::Copied;
+        if (!copied) {
+            qDebug().noquote() << "Not copying" << root.filePath() << "-" << problem;
+            m_filesLeftOut = root.exists() ? 1 : 0;
+        }
+        return copied;
+    }
+
+    m_targetRoot = QFileInfo(target).canonicalFilePath();
+    planFolder(root, target, QString());
+    if (!fitsOnDrive(target)) {
+        m_filesLeftOut = filesIn(0, m_steps.size());
+        return true;
+    }
+    for (int at = 0; at < m_steps.size(); ++at) {
+        const Step &step = m_steps.at(at);
+        if (!step.line.isEmpty())
+            log(step.line);
+        if (step.kind == Step::Refused) {
+            m_filesLeftOut += step.files;
+        } else if (step.kind == Step::Folder) {
+            if (!copyFolder(step, at == 0)) {
+                m_filesLeftOut += filesIn(at + 1, step.end);
+                at = step.end - 1;
+            }
+        } else {
+            QString problem;
+            const Written written = copyFile(step.source, step.target, &problem);
+            if (written == Written::Failed) {
+                log(QStringLiteral("Could not copy ") + step.source.fileName() +
+                    QStringLiteral(" to ") + step.target + QStringLiteral(": ") + problem +
+                    QLatin1Char('.'));
+                ++m_filesLeftOut;
+            } else if (written == Written::DriveFull) {
+                log(QStringLiteral("The drive is full: ") + step.source.fileName() +
+                    QStringLiteral(" could not be copied to ") + step.target +
+                    QStringLiteral(", and the copy stops here."));
+                m_filesLeftOut += filesIn(at, m_steps.size());
+                break;
+            }
+        }
+    }
+    return true;
 }
 
-bool LibraryCopier::copyEntry(const QFileInfo &source, const QString &target)
+void LibraryCopier::planFolder(const QFileInfo &source, const QString &target, const QString &line)
 {
-    return source.isDir() ? copyFolder(source, target) : copyFile(source, target);
-}
-
-bool LibraryCopier::copyFolder(const QFileInfo &source, const QString &target)
-{
-    const bool isRoot = m_walk.isEmpty();
-    const QFileInfo existing(target);
-    // Whatever a link on the drive points to lies outside the folder the user chose.
-    if (!isRoot && existing.isSymLink()) {
-        qDebug() << "Not copying into" << target << "- it is a link on the drive";
-        return false;
-    }
-    if (existing.isDir()) {
-        log(QStringLiteral("Module Folder already exists: ") + target);
-    } else {
-        if (!QDir().mkdir(target))
-            qDebug() << "Could not create the folder" << target;
-        log(QStringLiteral("Creating Module Folder: ") + target);
-    }
-    if (isRoot)
-        m_targetRoot = QFileInfo(target).canonicalFilePath();
-
+    const int at = m_steps.size();
+    Step folder;
+    folder.kind = Step::Folder;
+    folder.source = source;
+    folder.target = target;
+    folder.line = line;
+    m_steps.append(folder);
     m_walk.append(source.canonicalFilePath());
-    const QFileInfoList entries = QDir(source.filePath()).entryInfoList(entryFilter, entryOrder);
+    planEntries(source, target);
+    m_walk.removeLast();
+    m_steps[at].end = m_steps.size();
+}
+
+void LibraryCopier::planEntries(const QFileInfo &folder, const QString &target)
+{
+    QFileInfoList entries = QDir(folder.filePath()).entryInfoList(entryFilter, QDir::NoSort);
+    std::sort(entries.begin(), entries.end(), [](const QFileInfo &a, const QFileInfo &b) {
+        return DriveName::comesBefore(a.fileName(), b.fileName());
+    });
+    QString lastName;
     for (const QFileInfo &entry : entries) {
         const QString name = entry.fileName();
         if (entry.isDir()) {
@@ -77,36 +142,116 @@ bool LibraryCopier::copyFolder(const QFileInfo &source, const QString &target)
             }
         }
         const QString entryTarget = target + QLatin1Char('/') + name;
-        log(QStringLiteral("Copying ") + name + QStringLiteral(" to ") + entryTarget);
-        copyEntry(entry, entryTarget);
+        QString refusal = DriveName::problem(name);
+        if (refusal.isEmpty() && !lastName.isEmpty() && DriveName::sameOnDrive(name, lastName))
+            refusal = QStringLiteral("a thumb drive takes it for ") + lastName +
+                      QStringLiteral(", as their names differ only in case");
+        if (refusal.isEmpty() && !entry.isDir() && entry.size() > DriveName::largestFile)
+            refusal = QStringLiteral("it takes ") + dataSize(entry.size()) +
+                      QStringLiteral(", and a thumb drive cannot hold a file of 4 GB or more");
+        if (!refusal.isEmpty()) {
+            Step refused;
+            refused.kind = Step::Refused;
+            refused.source = entry;
+            refused.target = entryTarget;
+            refused.line = QStringLiteral("Cannot copy ") + name + QStringLiteral(" to ") +
+                           entryTarget + QStringLiteral(": ") + refusal + QLatin1Char('.');
+            if (entry.isDir()) {
+                refused.files = 0;
+                QDirIterator below(entry.filePath(), QDir::Files | QDir::System,
+                                   QDirIterator::Subdirectories);
+                for (; below.hasNext(); below.next())
+                    ++refused.files;
+            }
+            m_steps.append(refused);
+            continue;
+        }
+        lastName = name;
+        const QString line =
+            QStringLiteral("Copying ") + name + QStringLiteral(" to ") + entryTarget;
+        if (entry.isDir()) {
+            planFolder(entry, entryTarget, line);
+        } else {
+            Step file;
+            file.source = entry;
+            file.target = entryTarget;
+            file.line = line;
+            m_steps.append(file);
+        }
     }
-    m_walk.removeLast();
+}
+
+bool LibraryCopier::fitsOnDrive(const QString &target)
+{
+    const QStorageInfo drive(QFileInfo(target).absolutePath());
+    // A drive that reports no size may hold anything as far as anyone can tell.
+    if (!drive.isValid() || drive.bytesTotal() <= 0)
+        return true;
+    const qint64 room = drive.bytesAvailable();
+    qint64 library = 0;
+    for (const Step &step : qAsConst(m_steps))
+        library += step.kind == Step::File ? step.source.size() : 0;
+    if (library <= room)
+        return true;
+    // Copies on the drive already take their room, which the new ones take over.
+    qint64 needed = 0;
+    for (const Step &step : qAsConst(m_steps)) {
+        if (step.kind != Step::File)
+            continue;
+        const QFileInfo existing(step.target);
+        needed += step.source.size() - (existing.isFile() ? existing.size() : 0);
+    }
+    if (needed <= room)
+        return true;
+    log(QStringLiteral("The drive has ") + dataSize(room) +
+        QStringLiteral(" free, and the library needs ") + dataSize(needed) +
+        QStringLiteral(" more: nothing was copied."));
+    return false;
+}
+
+bool LibraryCopier::copyFolder(const Step &step, bool isRoot)
+{
+    const QFileInfo existing(step.target);
+    // Whatever a link on the drive points to lies outside the folder the user chose.
+    if (!isRoot && existing.isSymLink()) {
+        log(QStringLiteral("Could not copy ") + step.source.fileName() + QStringLiteral(" to ") +
+            step.target + QStringLiteral(": a link stands in its place on the drive."));
+        return false;
+    }
+    if (existing.isDir()) {
+        log(QStringLiteral("Module Folder already exists: ") + step.target);
+    } else {
+        if (!QDir().mkdir(step.target))
+            qDebug() << "Could not create the folder" << step.target;
+        log(QStringLiteral("Creating Module Folder: ") + step.target);
+    }
     return true;
 }
 
-bool LibraryCopier::copyFile(const QFileInfo &source, const QString &target)
+LibraryCopier::Written LibraryCopier::copyFile(const QFileInfo &source, const QString &target,
+                                               QString *problem)
 {
     if (!source.isFile()) {
-        qDebug() << "Not copying" << source.filePath() << "- it is neither a folder nor a file";
-        return false;
+        *problem = QStringLiteral("it is neither a folder nor a file");
+        return Written::Failed;
     }
     const QFileInfo existing(target);
     if (existing.isSymLink()) {
-        qDebug() << "Not replacing" << target << "- it is a link on the drive";
-        return false;
+        *problem = QStringLiteral("a link stands in its place on the drive");
+        return Written::Failed;
     }
     if (existing.exists()) {
         if (!existing.isFile()) {
-            qDebug() << "Not replacing" << target << "- it is not a file";
-            return false;
+            *problem = QStringLiteral("a folder of that name stands in its place on the drive");
+            return Written::Failed;
         }
         if (isUpToDate(source, existing))
-            return true;
+            return Written::Copied;
     }
-    return writeCopy(source, target, existing.exists());
+    return writeCopy(source, target, existing.exists(), problem);
 }
 
-bool LibraryCopier::isUpToDate(const QFileInfo &source, const QFileInfo &target) const
+bool LibraryCopier::isUpToDate(const QFileInfo &source, const QFileInfo &target)
 {
     if (target.size() != source.size())
         return false;
@@ -114,42 +259,82 @@ bool LibraryCopier::isUpToDate(const QFileInfo &source, const QFileInfo &target)
     // time-zone look-ups that would take most of a copy in which nothing has changed.
     const QDateTime sourceTime = source.lastModified();
     const QDateTime targetTime = target.lastModified();
-    return sourceTime == targetTime || qAbs(sourceTime.msecsTo(targetTime)) <= timeToleranceMs;
+    if (sourceTime == targetTime || qAbs(sourceTime.msecsTo(targetTime)) <= timeToleranceMs)
+        return true;
+    // Some drives do not keep the time a copy is given (FUSE's FAT among them): there the
+    // bytes tell whether the copy is the library's file.
+    return hasSameBytes(source, target);
 }
 
-bool LibraryCopier::writeCopy(const QFileInfo &source, const QString &target, bool replacing)
+bool LibraryCopier::hasSameBytes(const QFileInfo &source, const QFileInfo &target)
 {
-    QFile in(source.filePath());
-    if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        qDebug() << "Could not read" << source.filePath() << in.errorString();
+    QFile ours(source.filePath());
+    QFile theirs(target.filePath());
+    if (!ours.open(QIODevice::ReadOnly | QIODevice::Unbuffered) ||
+        !theirs.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return false;
+    if (m_buffer.isEmpty())
+        m_buffer.resize(blockSize);
+    m_theirBuffer.resize(blockSize);
+    for (qint64 done = 0;; done += blockSize) {
+        working(source.size() - done);
+        const qint64 got = ours.read(m_buffer.data(), blockSize);
+        if (got < 0 || theirs.read(m_theirBuffer.data(), blockSize) != got)
+            return false;
+        if (got == 0)
+            return true;
+        if (std::memcmp(m_buffer.constData(), m_theirBuffer.constData(), size_t(got)) != 0)
+            return false;
     }
+}
+
+void LibraryCopier::working(qint64 bytesToGo) const
+{
+    if (m_working)
+        m_working(bytesToGo);
+}
+
+LibraryCopier::Written LibraryCopier::writeCopy(const QFileInfo &source, const QString &target,
+                                                bool replacing, QString *problem)
+{
+    const auto failed = [&](const QFileDevice &file, const QString &what) {
+        qDebug().noquote() << "Could not copy" << source.filePath() << "to" << target << "-"
+                           << file.errorString();
+        *problem = what;
+        return Written::Failed;
+    };
+    QFile in(source.filePath());
+    if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return failed(in, QStringLiteral("the library's file could not be read"));
     // Written beside the target under a name of its own and renamed into place only when
     // complete; a copy that fails on the way is removed with the object.
     QTemporaryFile out(target + QStringLiteral(".XXXXXX"));
-    if (!out.open()) {
-        qDebug() << "Could not write" << target << out.errorString();
-        return false;
-    }
+    const QString notWritten = QStringLiteral("the drive could not be written");
+    if (!out.open())
+        return failed(out, notWritten);
+    // Once the file is open, a write fails mostly because the drive is full: then nothing more
+    // can be copied. A drive with room left has failed for this file alone.
+    const auto writeFailed = [&](qint64 written) {
+        failed(out, notWritten);
+        return isFull(target, qMax<qint64>(source.size() - written, blockSize)) ? Written::DriveFull
+                                                                                : Written::Failed;
+    };
     if (m_buffer.isEmpty())
         m_buffer.resize(blockSize);
+    qint64 written = 0;
     for (;;) {
+        working(source.size() - written);
         const qint64 got = in.read(m_buffer.data(), m_buffer.size());
-        if (got < 0) {
-            qDebug() << "Could not read" << source.filePath() << in.errorString();
-            return false;
-        }
+        if (got < 0)
+            return failed(in, QStringLiteral("the library's file could not be read"));
         if (got == 0)
             break;
-        if (out.write(m_buffer.constData(), got) != got) {
-            qDebug() << "Could not write" << target << out.errorString();
-            return false;
-        }
+        if (out.write(m_buffer.constData(), got) != got)
+            return writeFailed(written);
+        written += got;
     }
-    if (!out.flush()) {
-        qDebug() << "Could not write" << target << out.errorString();
-        return false;
-    }
+    if (!out.flush())
+        return writeFailed(written);
     // Without the library file's time the next copy could not tell the file is unchanged.
     if (!out.setFileTime(source.lastModified(), QFileDevice::FileModificationTime))
         qDebug() << "Could not set the modification time of" << target << out.errorString();
@@ -157,16 +342,24 @@ bool LibraryCopier::writeCopy(const QFileInfo &source, const QString &target, bo
     out.setPermissions(storedPermissions(source));
     // A rename never replaces a file, so the old copy goes first.
     if (replacing && !QFile::remove(target)) {
-        qDebug() << "Could not replace" << target;
-        return false;
+        *problem = QStringLiteral("its old copy on the drive could not be replaced");
+        return Written::Failed;
     }
-    if (!out.rename(target)) {
-        qDebug() << "Could not write" << target << out.errorString();
-        return false;
-    }
+    if (!out.rename(target))
+        return failed(out, notWritten);
     // The renamed file is the copy now, not a temporary file to clean away.
     out.setAutoRemove(false);
-    return true;
+    return Written::Copied;
+}
+
+int LibraryCopier::filesIn(int from, int to) const
+{
+    int files = 0;
+    for (int at = from; at < to; ++at) {
+        const Step &step = m_steps.at(at);
+        files += step.kind == Step::Folder ? 0 : step.files;
+    }
+    return files;
 }
 
 void LibraryCopier::log(const QString &line) const

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include <functional>
 
@@ -14,33 +15,68 @@
 // Copied files keep the library file's modification time, so unchanged files are skipped the
 // next time. Each file is written under a temporary name and renamed into place, so an
 // interrupted copy never leaves a half-written file under the real name.
+//
+// Names and sizes are judged as a FAT32 drive read on Windows needs them, on any drive: what
+// such a drive cannot hold is left out with a line that says why. A library known to exceed
+// the drive's free space is not copied at all, and a drive that fills up stops the copy.
 class LibraryCopier
 {
 public:
-    explicit LibraryCopier(std::function<void(const QString &)> log);
+    // log gets every line for the user. working, when given, is called while a file is read
+    // or written, before its first block and between blocks, with the bytes still to go: the
+    // copy blocks its thread, so lines held back to travel together can go out only then.
+    explicit LibraryCopier(std::function<void(const QString &)> log,
+                           std::function<void(qint64 bytesToGo)> working = {});
 
     // Copies the folder or file at source to target. For a folder, returns true once the walk
     // is done, whatever failed inside it; for a file, whether the drive now holds its copy.
     bool copyRecursively(const QString &source, const QString &target);
 
+    // The library's files that the last copy did not bring onto the drive.
+    int filesLeftOut() const { return m_filesLeftOut; }
+
     // FAT drives keep modification times to two seconds only.
     static constexpr qint64 timeToleranceMs = 2000;
 
 private:
-    bool copyEntry(const QFileInfo &source, const QString &target);
-    bool copyFolder(const QFileInfo &source, const QString &target);
-    bool copyFile(const QFileInfo &source, const QString &target);
-    bool isUpToDate(const QFileInfo &source, const QFileInfo &target) const;
+    // One entry of the library as the copy will treat it, in the order of the walk.
+    struct Step
+    {
+        enum Kind { Folder, File, Refused };
+        Kind kind = File;
+        QFileInfo source;
+        QString target;
+        QString line;  // announces the step; empty for the drive folder itself
+        int files = 1; // the library's files a refused step leaves out
+        int end = 0;   // for a folder: the step after the last one inside it
+    };
+    enum class Written { Copied, Failed, DriveFull };
+
+    void planFolder(const QFileInfo &source, const QString &target, const QString &line);
+    void planEntries(const QFileInfo &folder, const QString &target);
+    bool fitsOnDrive(const QString &target);
+    bool copyFolder(const Step &step, bool isRoot);
+    Written copyFile(const QFileInfo &source, const QString &target, QString *problem);
+    bool isUpToDate(const QFileInfo &source, const QFileInfo &target);
+    bool hasSameBytes(const QFileInfo &source, const QFileInfo &target);
+    void working(qint64 bytesToGo) const;
     // replacing: an outdated copy stands at target and is replaced.
-    bool writeCopy(const QFileInfo &source, const QString &target, bool replacing);
+    Written writeCopy(const QFileInfo &source, const QString &target, bool replacing,
+                      QString *problem);
+    int filesIn(int from, int to) const;
     void log(const QString &line) const;
 
     std::function<void(const QString &)> m_log;
-    // One block buffer for every file of the walk.
+    std::function<void(qint64)> m_working;
+    // One block buffer for every file of the walk, and one for the drive's copy of a file
+    // whose bytes are compared.
     QByteArray m_buffer;
+    QByteArray m_theirBuffer;
     // Canonical paths of the library folders being walked, outermost first, and of the drive
     // folder the walk writes into: a folder that leads back into either (a link to a parent,
     // a drive folder chosen inside the library) would otherwise be copied without end.
     QStringList m_walk;
     QString m_targetRoot;
+    QVector<Step> m_steps;
+    int m_filesLeftOut = 0;
 };

@@ -22,7 +22,8 @@ void MainWindow::createUSB()
     bar->setValue(bar->maximum());
     qDebug() << "Creating USB";
     const QString source = settings.value(QStringLiteral("moduleDirectory")).toString();
-    qDebug() << "Copying from" << source << "to" << usbDrivePath;
+    qDebug().noquote() << QStringLiteral("Copying from ") + source + QStringLiteral(" to ") +
+                              usbDrivePath;
 
     // A cancelled dialog leaves no folder; the library must not land at the file system's root.
     if (usbDrivePath.isEmpty()) {

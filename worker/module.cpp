@@ -119,17 +119,26 @@ void Module::unzipFile(QString filename, QString directoryName)
 
 void Module::copyDirectories(QString source, QString dest)
 {
-    copyRecursively(source, dest);
-    emit notifyCopyComplete();
+    int filesLeftOut = 0;
+    copyLibrary(source, dest, &filesLeftOut);
+    emit notifyCopyComplete(filesLeftOut);
 }
 
 bool Module::copyRecursively(QString s, QString f)
 {
+    return copyLibrary(s, f, nullptr);
+}
+
+bool Module::copyLibrary(const QString &source, const QString &target, int *filesLeftOut)
+{
     // A library of thousands of files gives thousands of log lines; sent one by one, each would
     // be a queued event and a separate layout of the log on the GUI thread. Lines that come
     // within a short time travel together as one message of several lines instead, which the
-    // log shows line by line all the same.
+    // log shows line by line all the same. The copy blocks this thread, so no timer could send
+    // them while a file is written: the copier looks in between its blocks instead, and lines
+    // announcing a file that takes long go out before it.
     const qint64 batchMs = 50;
+    const qint64 longFile = 16 * 1024 * 1024;
     QStringList pending;
     QElapsedTimer sinceSent;
     sinceSent.start();
@@ -139,12 +148,19 @@ bool Module::copyRecursively(QString s, QString f)
         pending.clear();
         sinceSent.restart();
     };
-    LibraryCopier copier([&](const QString &line) {
-        pending.append(line);
-        if (sinceSent.elapsed() >= batchMs)
-            send();
-    });
-    const bool copied = copier.copyRecursively(s, f);
+    LibraryCopier copier(
+        [&](const QString &line) {
+            pending.append(line);
+            if (sinceSent.elapsed() >= batchMs)
+                send();
+        },
+        [&](qint64 bytesToGo) {
+            if (bytesToGo >= longFile || sinceSent.elapsed() >= batchMs)
+                send();
+        });
+    const bool copied = copier.copyRecursively(source, target);
     send();
+    if (filesLeftOut)
+        *filesLeftOut = copier.filesLeftOut();
     return copied;
 }

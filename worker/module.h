@@ -26,7 +26,8 @@ signals:
     void refreshModule(QJsonArray modules);
     void notifyFileDone(QString status);
     void writeLog(QString message);
-    void notifyCopyComplete();
+    // filesLeftOut: the library's files the copy could not bring onto the drive.
+    void notifyCopyComplete(int filesLeftOut);
 
 public slots:
     void getTopicList();
@@ -43,6 +44,7 @@ private:
     void request(const QString &urlTemplate, const QString &id, Deliver deliver,
                  QPointer<QNetworkReply> *current = nullptr);
     void answer(QNetworkReply *reply, Deliver deliver);
+    bool copyLibrary(const QString &source, const QString &target, int *filesLeftOut);
 
     // Created on first use so that it belongs to the worker thread.
     QNetworkAccessManager *m_network = nullptr;

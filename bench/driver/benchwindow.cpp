@@ -28,9 +28,11 @@ void Bench::caseStartup()
     progress(name);
     const QString home = m_config.work + QStringLiteral("/homes/startup");
 
-    // Besides the measure with its target, on the offscreen platform: the same program ended
-    // at its window's first paint with no catalogue to talk to (the form alone, what the
-    // window costs before any list), and both programs on an X server, as a user starts them.
+    // The target holds on an X server (the bench's Xvfb), as a user starts the program on a
+    // desktop. On the offscreen platform the bare window costs next to nothing, so a ratio there
+    // mostly weighs the form's widgets; those rows stay for information, without a target: the
+    // whole program, and the same program ended at its window's first paint with no catalogue
+    // to talk to (the form alone, what the window costs before any list).
     struct Side
     {
         const char *program;
@@ -75,20 +77,25 @@ void Bench::caseStartup()
         }
     }
     const QString bare = QStringLiteral("bare QMainWindow");
-    m_table.addRatio(name, bare, sides[0].seconds, sides[1].seconds, 2.0);
-    m_table.addReference(QStringLiteral("  the form alone: no catalogue, ended at first paint"),
-                         bare, sides[2].seconds, sides[1].seconds);
-    detail(QStringLiteral("start-up, ours"), sides[0].seconds, QStringLiteral("s"));
-    detail(QStringLiteral("start-up, bare QMainWindow"), sides[1].seconds, QStringLiteral("s"));
-    detail(QStringLiteral("start-up, ours, the form alone"), sides[2].seconds, QStringLiteral("s"));
-    if (!onDisplay) {
-        m_details << QStringLiteral("start-up on an X server: not measured (%1)").arg(noDisplay);
-        return;
+    if (onDisplay) {
+        m_table.addRatio(name + QStringLiteral(", on an X server (Xvfb)"), bare, sides[3].seconds,
+                         sides[4].seconds, 1.6);
+        detail(QStringLiteral("start-up on Xvfb, ours"), sides[3].seconds, QStringLiteral("s"));
+        detail(QStringLiteral("start-up on Xvfb, bare QMainWindow"), sides[4].seconds,
+               QStringLiteral("s"));
+    } else {
+        // Xvfb comes with the build's dependencies: a run without it cannot show the target.
+        failed(name, QStringLiteral("no X server: %1").arg(noDisplay));
     }
-    m_table.addReference(QStringLiteral("  the same on an X server (Xvfb)"), bare, sides[3].seconds,
-                         sides[4].seconds);
-    detail(QStringLiteral("start-up on Xvfb, ours"), sides[3].seconds, QStringLiteral("s"));
-    detail(QStringLiteral("start-up on Xvfb, bare QMainWindow"), sides[4].seconds,
+    m_table.addReference(QStringLiteral("  the same offscreen"), bare, sides[0].seconds,
+                         sides[1].seconds);
+    m_table.addReference(QStringLiteral("  offscreen, the form alone: no catalogue, ended at "
+                                        "first paint"),
+                         bare, sides[2].seconds, sides[1].seconds);
+    detail(QStringLiteral("start-up offscreen, ours"), sides[0].seconds, QStringLiteral("s"));
+    detail(QStringLiteral("start-up offscreen, bare QMainWindow"), sides[1].seconds,
+           QStringLiteral("s"));
+    detail(QStringLiteral("start-up offscreen, ours, the form alone"), sides[2].seconds,
            QStringLiteral("s"));
 }
 

@@ -1,0 +1,49 @@
+#include "worker/drivename.h"
+
+#include <QStringList>
+
+namespace DriveName {
+
+QString problem(const QString &name)
+{
+    for (const QChar c : name) {
+        if (c.unicode() < 0x20)
+            return QStringLiteral("a thumb drive cannot hold a name with a control character");
+        if (QStringLiteral(":*?\"<>|\\").contains(c))
+            return QStringLiteral("a thumb drive cannot hold a name with ") + c;
+    }
+    if (name.endsWith(QLatin1Char('.')))
+        return QStringLiteral("a thumb drive cannot hold a name that ends in a dot");
+    if (name.endsWith(QLatin1Char(' ')))
+        return QStringLiteral("a thumb drive cannot hold a name that ends in a blank");
+    if (name.size() > 255)
+        return QStringLiteral("a thumb drive cannot hold a name longer than 255 characters");
+    // Windows keeps these names for devices, with any extension: such a file cannot be opened.
+    static const QStringList devices = {
+        QStringLiteral("CON"),  QStringLiteral("PRN"),  QStringLiteral("AUX"),
+        QStringLiteral("NUL"),  QStringLiteral("COM1"), QStringLiteral("COM2"),
+        QStringLiteral("COM3"), QStringLiteral("COM4"), QStringLiteral("COM5"),
+        QStringLiteral("COM6"), QStringLiteral("COM7"), QStringLiteral("COM8"),
+        QStringLiteral("COM9"), QStringLiteral("LPT1"), QStringLiteral("LPT2"),
+        QStringLiteral("LPT3"), QStringLiteral("LPT4"), QStringLiteral("LPT5"),
+        QStringLiteral("LPT6"), QStringLiteral("LPT7"), QStringLiteral("LPT8"),
+        QStringLiteral("LPT9")};
+    const QString base = name.section(QLatin1Char('.'), 0, 0).trimmed();
+    if (devices.contains(base, Qt::CaseInsensitive))
+        return QStringLiteral("Windows keeps the name ") + base.toUpper() +
+               QStringLiteral(" for a device");
+    return QString();
+}
+
+bool sameOnDrive(const QString &a, const QString &b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+bool comesBefore(const QString &a, const QString &b)
+{
+    const int order = a.compare(b, Qt::CaseInsensitive);
+    return order != 0 ? order < 0 : a < b;
+}
+
+} // namespace DriveName

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+// What a thumb drive can hold. Most drives are FAT32 and are read on Windows: the copy judges
+// every name and size by those rules, whatever drive it writes to, so that the library the
+// user carries away is the same everywhere.
+namespace DriveName {
+
+// Why the drive cannot hold a file or folder of this name, as a phrase that follows "Cannot
+// copy x: ", or an empty string when it can.
+QString problem(const QString &name);
+
+// Names that differ only in case are one name on the drive.
+bool sameOnDrive(const QString &a, const QString &b);
+
+// The order in which the copy takes a folder's entries: by name ignoring case, and names that
+// differ only in case always in the same order, whatever order the file system lists them in.
+bool comesBefore(const QString &a, const QString &b);
+
+// A FAT32 file is at most 4 GiB less one byte long.
+constexpr qint64 largestFile = Q_INT64_C(0xFFFFFFFF);
+
+} // namespace DriveName
