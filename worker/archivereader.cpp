@@ -45,10 +45,12 @@ bool ArchiveReader::open()
         return false;
     }
     // The seekable reader reads the directory, as the zip format intends, rather than scanning
-    // for local headers. Checksums are ours to check, once.
-    if (archive_read_support_format_zip_seekable(m_archive) != ARCHIVE_OK ||
-        archive_read_set_format_option(m_archive, "zip", "ignorecrc32", "1") != ARCHIVE_OK ||
-        archive_read_set_callback_data(m_archive, this) != ARCHIVE_OK ||
+    // for local headers. Checksums are ours to check, once; a libarchive too old to be told so
+    // checks them a second time.
+    if (archive_read_support_format_zip_seekable(m_archive) != ARCHIVE_OK)
+        return fail();
+    archive_read_set_format_option(m_archive, "zip", "ignorecrc32", "1");
+    if (archive_read_set_callback_data(m_archive, this) != ARCHIVE_OK ||
         archive_read_set_read_callback(m_archive, readCallback) != ARCHIVE_OK ||
         archive_read_set_seek_callback(m_archive, seekCallback) != ARCHIVE_OK ||
         archive_read_set_skip_callback(m_archive, skipCallback) != ARCHIVE_OK ||

@@ -50,9 +50,9 @@ public:
 
     // The bytes worth reading first: the end record, a comment of the greatest size, the zip64
     // locator and record. Archives whose directory lies further back need a second read.
-    static const qint64 suggestedTailSize = 22 + 0xFFFF + 20 + 56;
+    static constexpr qint64 suggestedTailSize = 22 + 0xFFFF + 20 + 56;
     // Some 600,000 entries; beyond that an archive is refused rather than held in memory.
-    static const qint64 maxDirectorySize = 64 << 20;
+    static constexpr qint64 maxDirectorySize = 64 << 20;
 
     // tail holds the archive's bytes from tailStart to its end, archiveSize.
     Outcome parse(const QByteArray &tail, qint64 tailStart, qint64 archiveSize);
@@ -69,7 +69,7 @@ public:
 
     // The local header that stands before each entry's data starts with a part of fixed size;
     // localHeaderSize() reads the whole size from it, -1 when it is no local header.
-    static const int localHeaderFixedSize = 30;
+    static constexpr int localHeaderFixedSize = 30;
     static qint64 localHeaderSize(const QByteArray &fixedPart);
     // Whether the local header held whole in header agrees with entry: the same name, method
     // and encryption, and the same checksum and sizes where it states them.
