@@ -31,6 +31,22 @@ quint32 clip(quint64 value, bool zip64)
     return zip64 ? escape32 : quint32(value);
 }
 
+// Raw deflate data, as zip holds it, ended by flush.
+QByteArray deflateRaw(const QByteArray &data, int flush)
+{
+    z_stream stream{};
+    deflateInit2(&stream, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+    QByteArray out(int(deflateBound(&stream, uLong(data.size()))) + 16, Qt::Uninitialized);
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData()));
+    stream.avail_in = uInt(data.size());
+    stream.next_out = reinterpret_cast<Bytef *>(out.data());
+    stream.avail_out = uInt(out.size());
+    deflate(&stream, flush);
+    out.resize(int(stream.total_out));
+    deflateEnd(&stream);
+    return out;
+}
+
 // An entry as it is written: its data packed, its checksum and sizes.
 struct Packed
 {
@@ -140,41 +156,17 @@ quint32 ZipBuilder::crc32(const QByteArray &data)
 
 QByteArray ZipBuilder::deflated(const QByteArray &data)
 {
-    z_stream stream{};
-    deflateInit2(&stream, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-    QByteArray out(int(deflateBound(&stream, uLong(data.size()))), Qt::Uninitialized);
-    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData()));
-    stream.avail_in = uInt(data.size());
-    stream.next_out = reinterpret_cast<Bytef *>(out.data());
-    stream.avail_out = uInt(out.size());
-    deflate(&stream, Z_FINISH);
-    out.resize(int(stream.total_out));
-    deflateEnd(&stream);
-    return out;
+    return deflateRaw(data, Z_FINISH);
 }
 
 QByteArray ZipBuilder::deflatedZeros(quint64 count)
 {
     // Blocks flushed to a byte boundary, each unpacking to zeros whatever came before it,
     // repeat; a final empty block ends the data.
-    const auto flushedZeros = [](int size) {
-        const QByteArray zeros(size, '\0');
-        z_stream stream{};
-        deflateInit2(&stream, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-        QByteArray out(int(deflateBound(&stream, uLong(size))) + 16, Qt::Uninitialized);
-        stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(zeros.constData()));
-        stream.avail_in = uInt(size);
-        stream.next_out = reinterpret_cast<Bytef *>(out.data());
-        stream.avail_out = uInt(out.size());
-        deflate(&stream, Z_SYNC_FLUSH);
-        out.resize(int(stream.total_out));
-        deflateEnd(&stream);
-        return out;
-    };
     const int chunk = 64 << 20;
-    QByteArray out = flushedZeros(chunk).repeated(int(count / chunk));
+    QByteArray out = deflateRaw(QByteArray(chunk, '\0'), Z_SYNC_FLUSH).repeated(int(count / chunk));
     if (count % chunk)
-        out += flushedZeros(int(count % chunk));
+        out += deflateRaw(QByteArray(int(count % chunk), '\0'), Z_SYNC_FLUSH);
     return out + QByteArray("\x03\x00", 2);
 }
 
