@@ -2,52 +2,62 @@
 
 #include "worker/archivestager.h"
 #include "worker/stagedinstall.h"
-#include "worker/zipdirectory.h"
-#include "worker/zipentryreader.h"
+#include "worker/ziparchivefile.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
-#include <QtGui/private/qzipreader_p.h>
 
 namespace {
 
-QVector<QZipReader::FileInfo> listing(const QString &archivePath)
+const QString stagingPrefix = QStringLiteral(".unpack-");
+
+// Only one extraction runs at a time, so a staging folder found before one starts was left
+// by an extraction that never finished.
+void removeLeftovers(const QString &destination)
 {
-    // The reader reads the archive first, so that its own warnings about a broken archive
-    // ("QZip: ...") reach the debug output.
-    const QZipReader reader(archivePath);
-    return reader.fileInfoList();
+    const QFileInfoList leftovers =
+        QDir(destination)
+            .entryInfoList({stagingPrefix + QLatin1Char('*')},
+                           QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System |
+                               QDir::CaseSensitive);
+    for (const QFileInfo &leftover : leftovers) {
+        // A link is removed itself, never what it points at.
+        if (leftover.isDir() && !leftover.isSymLink())
+            QDir(leftover.filePath()).removeRecursively();
+        else
+            QFile::remove(leftover.filePath());
+    }
 }
 
 } // namespace
 
 ExtractResult extractArchive(const QString &archivePath, const QString &destination)
 {
-    const QVector<QZipReader::FileInfo> infos = listing(archivePath);
-    ZipDirectory directory;
-    if (!directory.read(archivePath))
-        return {false, directory.error()};
-    ZipEntryReader reader(archivePath);
-    if (!reader.open(directory))
-        return {false, QStringLiteral("cannot read archive")};
+    removeLeftovers(destination);
+
+    ZipArchiveFile archive;
+    if (!archive.read(archivePath))
+        return {false, archive.error(), archive.problem()};
 
     // Everything is judged before anything is written: one unsafe entry refuses the archive.
-    ArchiveStager stager(reader, destination);
-    if (!stager.plan(directory, infos))
-        return {false, stager.error()};
+    ArchiveStager stager(archive, archivePath, destination);
+    if (!stager.plan())
+        return {false, stager.error(), stager.problem()};
 
     // Unpack into a hidden folder inside the destination first. A failure then leaves nothing
     // half written, and the final moves are renames on the same drive.
-    QTemporaryDir staging(destination + QStringLiteral("/.unpack-XXXXXX"));
+    QTemporaryDir staging(destination + QLatin1Char('/') + stagingPrefix +
+                          QStringLiteral("XXXXXX"));
     const QString tree = staging.path() + QStringLiteral("/tree");
     const QString setAside = staging.path() + QStringLiteral("/replaced");
     if (!staging.isValid() || !QDir().mkdir(tree) || !QDir().mkdir(setAside))
-        return {false, QStringLiteral("cannot write to %1").arg(destination)};
+        return {false, QStringLiteral("the library folder cannot be written"), destination};
     if (!stager.stage(tree))
-        return {false, stager.error()};
+        return {false, stager.error(), stager.problem()};
 
     StagedInstall install(tree, destination, setAside);
     if (!install.run())
-        return {false, install.error()};
-    return {true, QString()};
+        return {false, install.error(), QString()};
+    return {true, QString(), QString()};
 }

@@ -5,12 +5,15 @@
 struct ExtractResult
 {
     bool ok = false;
-    QString error; // why nothing was installed, in words fit for a status line
+    QString error;  // why nothing was installed, a phrase that follows "Could not install X: "
+    QString detail; // what exactly was wrong, for the debug output
 };
 
 // Unpacks the zip archive at archivePath into destination, all or nothing. An archive with an
 // entry that would land outside destination (an absolute path, a drive, a ".." part, a link
-// pointing out) is refused whole; so is one that is damaged or cut short. Folders the archive
-// lacks entries for are made. Files of an earlier installation that the archive does not hold
-// stay; those it holds are replaced. On failure destination is left exactly as it was.
+// pointing out) or on the client's own files there is refused whole; so is one that is
+// damaged, cut short, or too large for the disk. Folders the archive lacks entries for are
+// made. Files of an earlier installation that the archive does not hold stay; those it holds
+// are replaced. On failure destination is left exactly as it was. Staging folders that an
+// earlier extraction left behind (the program ended half way) are removed first.
 ExtractResult extractArchive(const QString &archivePath, const QString &destination);

@@ -1,160 +1,331 @@
 #include "worker/archivestager.h"
 
 #include "library/libraryindex.h"
+#include "worker/archivereader.h"
 #include "worker/crc32.h"
 #include "worker/entrypath.h"
-#include "worker/zipentryreader.h"
+#include "worker/zipname.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QStorageInfo>
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
 
 namespace {
 
-// The highest format version the zip reader can unpack; it hands back nothing for newer ones.
-const quint16 readerZipVersion = 20;
+using Kind = ZipDirectory::Kind;
+
+// What libarchive unpacks: stored, deflate, bzip2, LZMA, Zstandard, XZ and PPMd.
+const quint16 supportedMethods[] = {0, 8, 12, 14, 93, 95, 98};
+// The newest version of the format, 6.3.
+const int newestZipVersion = 63;
+// Room left on the disk after unpacking, and what each file may take beyond its size.
+const quint64 freeSpaceMargin = 32 << 20;
+const quint64 blockSize = 4096;
+// A block of zeros at least this long becomes a hole in the file rather than written zeros.
+const qint64 holeSize = 64 << 10;
+
+// Names as a status line can show them: control characters (NUL among them) as "?".
+QString shown(const QString &name)
+{
+    QString text = name;
+    for (QChar &c : text) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = QLatin1Char('?');
+    }
+    return text;
+}
+
+bool isSupported(const ZipDirectory::Entry &entry)
+{
+    return entry.versionNeeded <= newestZipVersion &&
+           std::find(std::begin(supportedMethods), std::end(supportedMethods), entry.method) !=
+               std::end(supportedMethods);
+}
 
 // Whatever the archive asks for, the owner may read and change what is installed, and nobody
 // else may change it.
-QFile::Permissions sensiblePermissions(QFile::Permissions given, bool folder)
+QFile::Permissions sensiblePermissions(quint32 unixPermissions, bool folder)
 {
-    const QFile::Permissions owner =
-        QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
-    const QFile::Permissions search = QFile::ExeOwner | QFile::ExeUser;
-    if (!given) {
-        given = owner | QFile::ReadGroup | QFile::ReadOther;
-        if (folder)
-            given |= search | QFile::ExeGroup | QFile::ExeOther;
-    }
-    given |= owner;
-    if (folder)
-        given |= search;
-    return given & ~(QFile::WriteGroup | QFile::WriteOther);
+    const auto triple = [](quint32 bits, QFile::Permission read, QFile::Permission write,
+                           QFile::Permission exe) {
+        QFile::Permissions permissions;
+        permissions.setFlag(read, bits & 4);
+        permissions.setFlag(write, bits & 2);
+        permissions.setFlag(exe, bits & 1);
+        return permissions;
+    };
+    if (unixPermissions == 0)
+        unixPermissions = folder ? 0755 : 0644;
+    unixPermissions |= folder ? 0700 : 0600;
+    const quint32 owner = unixPermissions >> 6;
+    return triple(owner, QFile::ReadOwner, QFile::WriteOwner, QFile::ExeOwner) |
+           triple(owner, QFile::ReadUser, QFile::WriteUser, QFile::ExeUser) |
+           triple((unixPermissions >> 3) & 5, QFile::ReadGroup, QFile::WriteGroup,
+                  QFile::ExeGroup) |
+           triple(unixPermissions & 5, QFile::ReadOther, QFile::WriteOther, QFile::ExeOther);
 }
 
-// An unsupported method, a broken stream or an archive cut short all give data that is short
-// or different from what the directory promised.
-bool isWhole(const QByteArray &data, const ZipDirectory::Entry &entry)
+bool isZeros(const char *data, qint64 size)
 {
-    return data.size() == qint64(entry.size) && zipCrc32(data) == entry.crc;
+    return size > 0 && data[0] == 0 && std::memcmp(data, data + 1, size_t(size - 1)) == 0;
+}
+
+quint64 saturatedSum(quint64 a, quint64 b)
+{
+    return a > std::numeric_limits<quint64>::max() - b ? std::numeric_limits<quint64>::max()
+                                                       : a + b;
 }
 
 } // namespace
 
-ArchiveStager::ArchiveStager(ZipEntryReader &reader, const QString &destination)
-    : m_reader(reader), m_destination(destination)
+ArchiveStager::ArchiveStager(const ZipArchiveFile &archive, const QString &archivePath,
+                             const QString &destination)
+    : m_archive(archive), m_archivePath(archivePath), m_destination(destination)
 {
+    m_libraryIndexName = QFileInfo(LibraryIndex::path(destination)).fileName();
+    const QFileInfo archiveInfo(archivePath);
+    if (archiveInfo.absoluteDir() == QDir(destination))
+        m_archiveName = archiveInfo.fileName();
 }
 
-bool ArchiveStager::fail(const QString &error)
+bool ArchiveStager::fail(const QString &error, const QString &problem)
 {
     m_error = error;
+    m_problem = problem;
     return false;
 }
 
-bool ArchiveStager::plan(const ZipDirectory &directory, const QVector<QZipReader::FileInfo> &infos)
+bool ArchiveStager::damaged(const QString &problem)
 {
-    // The reader and the directory read the same headers in the same order; a different count
-    // means the reader gave up part way through a damaged directory.
-    if (infos.size() != directory.entries().size())
-        return fail(QStringLiteral("archive is damaged or incomplete"));
-    m_entries.reserve(infos.size());
-    for (int i = 0; i < infos.size(); ++i) {
-        if (!planEntry(directory.entries().at(i), infos.at(i)))
+    return fail(QStringLiteral("the archive is damaged"), problem);
+}
+
+const ZipDirectory::Entry &ArchiveStager::record(const Entry &entry) const
+{
+    return m_archive.directory().entries().at(entry.index);
+}
+
+bool ArchiveStager::plan()
+{
+    m_entries.clear();
+    m_claims.clear();
+    m_entries.reserve(m_archive.fileOrder().size());
+    for (const int index : m_archive.fileOrder()) {
+        if (!planEntry(index))
             return false;
+    }
+    return readLinkTargets() && fitsOnDisk();
+}
+
+bool ArchiveStager::planEntry(int index)
+{
+    const ZipDirectory::Entry &raw = m_archive.directory().entries().at(index);
+    const QString name = shown(raw.name);
+    if (!raw.nameReadable)
+        return fail(QStringLiteral("the archive holds an unreadable name: %1").arg(name));
+    const Kind kind = raw.kind();
+    const std::optional<QString> path = EntryPath::relative(raw.name);
+    if (!path || (path->isEmpty() && kind != Kind::Folder) ||
+        EntryPath::isClientFile(*path, m_libraryIndexName, m_archiveName))
+        return fail(QStringLiteral("the archive holds an unsafe path: %1").arg(name));
+    if (kind == Kind::Special)
+        return fail(QStringLiteral("the archive holds a special file: %1").arg(name));
+    if (kind != Kind::Folder && raw.isEncrypted())
+        return fail(QStringLiteral("the archive holds an encrypted file: %1").arg(name));
+    if (kind != Kind::Folder && !isSupported(raw))
+        return fail(QStringLiteral("the archive holds a file in a format this program cannot "
+                                   "read: %1")
+                        .arg(name),
+                    QStringLiteral("method %1, version %2").arg(raw.method).arg(raw.versionNeeded));
+
+    // Every folder above the entry is one too, whether the archive lists it or not.
+    for (int slash = path->indexOf(QLatin1Char('/')); slash >= 0;
+         slash = path->indexOf(QLatin1Char('/'), slash + 1)) {
+        if (!claim(path->left(slash), true, name))
+            return false;
+    }
+    if (!path->isEmpty() && !claim(*path, kind == Kind::Folder, name))
+        return false;
+
+    Entry entry;
+    entry.index = index;
+    entry.path = *path;
+    entry.permissions = sensiblePermissions(raw.unixPermissions(), kind == Kind::Folder);
+    m_entries.append(entry);
+    return true;
+}
+
+bool ArchiveStager::claim(const QString &path, bool folder, const QString &name)
+{
+    // Windows desktops and FAT drives hold one of two names that differ only in case.
+    const QString key = path.toCaseFolded();
+    const auto found = m_claims.constFind(key);
+    if (found == m_claims.cend()) {
+        m_claims.insert(key, Claim{path, folder});
+        return true;
+    }
+    if (found->path != path)
+        return fail(QStringLiteral("two entries differ only in case: %1 and %2")
+                        .arg(shown(found->path), shown(path)));
+    if (found->folder && folder)
+        return true;
+    if (found->folder != folder)
+        return fail(
+            QStringLiteral("the archive holds %1 both as a file and as a folder").arg(shown(path)));
+    return fail(QStringLiteral("the archive holds two entries named %1").arg(name));
+}
+
+bool ArchiveStager::readLinkTargets()
+{
+    const bool anyLink = std::any_of(m_entries.cbegin(), m_entries.cend(), [this](const Entry &e) {
+        return record(e).kind() == Kind::Link;
+    });
+    if (!anyLink)
+        return true;
+    // A link's target is its data; it is judged before anything is written, so the archive is
+    // read through once for the links alone.
+    ArchiveReader reader(m_archivePath, m_archive.directory().archiveStart());
+    if (!reader.open())
+        return damaged(reader.problem());
+    for (Entry &entry : m_entries) {
+        const ZipDirectory::Entry &raw = record(entry);
+        if (!reader.nextEntry())
+            return damaged(reader.failed() ? reader.problem()
+                                           : QStringLiteral("fewer entries than the directory"));
+        if (raw.kind() != Kind::Link)
+            continue;
+        if (reader.kind() != Kind::Link)
+            return damaged(QStringLiteral("%1 is not read as a link").arg(raw.name));
+        const QByteArray target = reader.linkTarget();
+        if (quint64(target.size()) != raw.size || Crc32::of(target) != raw.crc)
+            return damaged(QStringLiteral("the target of link %1 is damaged").arg(raw.name));
+        entry.linkTarget = ZipName::decode(target, raw.flags & 0x0800, raw.hostSystem).text;
+        if (!EntryPath::linkStaysInside(entry.path, entry.linkTarget))
+            return fail(QStringLiteral("the archive holds an unsafe link: %1 -> %2")
+                            .arg(shown(raw.name), shown(entry.linkTarget)));
     }
     return true;
 }
 
-bool ArchiveStager::planEntry(const ZipDirectory::Entry &raw, const QZipReader::FileInfo &info)
+bool ArchiveStager::fitsOnDisk()
 {
-    Entry entry;
-    entry.name = raw.name();
-    entry.raw = &raw;
-    entry.path = EntryPath::relative(entry.name);
-    if (entry.path.isEmpty() ||
-        LibraryIndex::path(m_destination)
-                .compare(m_destination + QLatin1Char('/') + entry.path, Qt::CaseInsensitive) == 0)
-        return fail(QStringLiteral("unsafe entry path: %1").arg(entry.name));
-
-    // The reader knows the kinds of entries made on Unix and Windows only; elsewhere a name
-    // ending in a separator is a folder, as zip tools have always read it.
-    const bool slashEnded =
-        entry.name.endsWith(QLatin1Char('/')) || entry.name.endsWith(QLatin1Char('\\'));
-    if (info.isValid())
-        entry.kind = info.isSymLink ? Entry::Link : info.isDir ? Entry::Folder : Entry::File;
-    if (slashEnded && entry.kind == Entry::File)
-        entry.kind = Entry::Folder;
-    entry.permissions = sensiblePermissions(
-        info.isValid() ? info.permissions : QFile::Permissions(), entry.kind == Entry::Folder);
-    entry.modified = info.lastModified;
-
-    if (entry.kind != Entry::Folder && (raw.isEncrypted() || (raw.method != 0 && raw.method != 8) ||
-                                        raw.versionNeeded > readerZipVersion))
-        return fail(QStringLiteral("unsupported entry: %1").arg(entry.name));
-
-    if (entry.kind == Entry::Link) {
-        const QByteArray target = m_reader.data(raw);
-        if (!isWhole(target, raw))
-            return fail(QStringLiteral("damaged entry: %1").arg(entry.name));
-        entry.linkTarget = QFile::decodeName(target);
-        if (!EntryPath::linkStaysInside(entry.path, entry.linkTarget))
-            return fail(QStringLiteral("unsafe link: %1 -> %2").arg(entry.name, entry.linkTarget));
+    quint64 needed = freeSpaceMargin;
+    for (const Entry &entry : qAsConst(m_entries)) {
+        const quint64 size = record(entry).kind() == Kind::Folder ? 0 : record(entry).size;
+        needed = saturatedSum(needed, saturatedSum(size, blockSize));
     }
-    m_entries.append(entry);
+    // A disk that reports no size at all (some network and FUSE file systems) is not full.
+    const QStorageInfo storage(m_destination);
+    const qint64 available = storage.isValid() ? storage.bytesAvailable() : 0;
+    if (available > 0 && needed > quint64(available))
+        return fail(QStringLiteral("there is not enough free space on the disk"),
+                    QStringLiteral("%1 bytes needed, %2 free").arg(needed).arg(available));
     return true;
 }
 
 bool ArchiveStager::makeFolder(const QString &tree, const QString &path)
 {
-    if (path.isEmpty() || m_folders.contains(path))
+    if (path.isEmpty() || m_madeFolders.contains(path))
         return true;
     if (!QDir().mkpath(tree + QLatin1Char('/') + path))
         return false;
-    m_folders.insert(path);
+    m_madeFolders.insert(path);
     return true;
 }
 
-bool ArchiveStager::writeFile(const QString &tree, const Entry &entry)
+bool ArchiveStager::writeFile(const QString &tree, const Entry &entry, ArchiveReader &reader)
 {
-    const QByteArray data = m_reader.data(*entry.raw);
-    if (!isWhole(data, *entry.raw))
-        return fail(QStringLiteral("damaged entry: %1").arg(entry.name));
-
+    const ZipDirectory::Entry &raw = record(entry);
     QFile file(tree + QLatin1Char('/') + entry.path);
-    // Unbuffered: the data goes to the file in one write, without a copy on the way.
-    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
-                         file.write(data) == data.size() && file.setPermissions(entry.permissions);
-    if (written && entry.modified.isValid())
-        file.setFileTime(entry.modified, QFileDevice::FileModificationTime);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return fail(QStringLiteral("%1 could not be written").arg(entry.path), file.errorString());
+    Crc32 crc;
+    quint64 total = 0;
+    bool endsInHole = false;
+    for (;;) {
+        const char *data = nullptr;
+        qint64 size = 0;
+        if (!reader.readBlock(&data, &size))
+            return damaged(QStringLiteral("%1: %2").arg(raw.name, reader.problem()));
+        if (size == 0)
+            break;
+        // Stop at once: an entry may not unpack to more than it promised, whatever it holds.
+        if (quint64(size) > raw.size - total)
+            return damaged(
+                QStringLiteral("%1 unpacks to more than its %2 bytes").arg(raw.name).arg(raw.size));
+        total += quint64(size);
+        endsInHole = size >= holeSize && isZeros(data, size);
+        if (endsInHole) {
+            crc.updateZeros(quint64(size));
+            if (!file.seek(file.pos() + size))
+                break;
+        } else {
+            crc.update(data, size);
+            if (file.write(data, size) != size)
+                break;
+        }
+    }
+    if (file.error() == QFileDevice::NoError && total != raw.size)
+        return damaged(QStringLiteral("%1 unpacks to %2 bytes, not %3")
+                           .arg(raw.name)
+                           .arg(total)
+                           .arg(raw.size));
+    if (file.error() == QFileDevice::NoError && crc.value() != raw.crc)
+        return damaged(QStringLiteral("%1 has another checksum").arg(raw.name));
+    if (endsInHole)
+        file.resize(qint64(total));
+    file.setPermissions(entry.permissions);
     file.close();
-    if (!written || file.error() != QFileDevice::NoError)
-        return fail(QStringLiteral("cannot write %1").arg(entry.path));
+    if (file.error() == QFileDevice::ResourceError)
+        return fail(QStringLiteral("there is not enough free space on the disk"),
+                    file.errorString());
+    if (file.error() != QFileDevice::NoError)
+        return fail(QStringLiteral("%1 could not be written").arg(entry.path), file.errorString());
     return true;
 }
 
 bool ArchiveStager::stage(const QString &tree)
 {
-    // Folders first, so that a folder entry's permissions are in place before its files; links
-    // last, so that no file is ever written through a link the archive made.
+    ArchiveReader reader(m_archivePath, m_archive.directory().archiveStart());
+    if (!reader.open())
+        return damaged(reader.problem());
+    const QString writeError = QStringLiteral("%1 could not be written");
+    // libarchive reads the entries in the order of their data, as they are planned; each must
+    // be what the directory says it is.
     for (const Entry &entry : qAsConst(m_entries)) {
-        if (entry.kind == Entry::Folder &&
-            (!makeFolder(tree, entry.path) ||
-             !QFile::setPermissions(tree + QLatin1Char('/') + entry.path, entry.permissions)))
-            return fail(QStringLiteral("cannot write %1").arg(entry.path));
+        const ZipDirectory::Entry &raw = record(entry);
+        if (!reader.nextEntry())
+            return damaged(reader.failed() ? reader.problem()
+                                           : QStringLiteral("fewer entries than the directory"));
+        if (reader.kind() != raw.kind() ||
+            (raw.kind() == Kind::File && reader.size() != qint64(raw.size)))
+            return damaged(
+                QStringLiteral("%1 reads otherwise than the directory says").arg(raw.name));
+        if (raw.kind() == Kind::Folder) {
+            if (!makeFolder(tree, entry.path) ||
+                (!entry.path.isEmpty() &&
+                 !QFile::setPermissions(tree + QLatin1Char('/') + entry.path, entry.permissions)))
+                return fail(writeError.arg(entry.path));
+        } else if (raw.kind() == Kind::File) {
+            if (!makeFolder(tree, entry.path.section(QLatin1Char('/'), 0, -2)))
+                return fail(writeError.arg(entry.path));
+            if (!writeFile(tree, entry, reader))
+                return false;
+        }
     }
+    if (reader.nextEntry() || reader.failed())
+        return damaged(reader.failed() ? reader.problem()
+                                       : QStringLiteral("more entries than the directory"));
+    // Links last, so that no file is ever written through a link the archive made.
     for (const Entry &entry : qAsConst(m_entries)) {
-        if (entry.kind != Entry::File)
-            continue;
-        // Many archives hold no entries for their folders.
-        if (!makeFolder(tree, entry.path.section(QLatin1Char('/'), 0, -2)))
-            return fail(QStringLiteral("cannot write %1").arg(entry.path));
-        if (!writeFile(tree, entry))
-            return false;
-    }
-    for (const Entry &entry : qAsConst(m_entries)) {
-        if (entry.kind == Entry::Link &&
+        if (record(entry).kind() == Kind::Link &&
             (!makeFolder(tree, entry.path.section(QLatin1Char('/'), 0, -2)) ||
              !QFile::link(entry.linkTarget, tree + QLatin1Char('/') + entry.path)))
-            return fail(QStringLiteral("cannot write %1").arg(entry.path));
+            return fail(writeError.arg(entry.path));
     }
     return true;
 }

@@ -1,52 +1,70 @@
 #pragma once
 
-#include "worker/zipdirectory.h"
+#include "worker/ziparchivefile.h"
 
-#include <QDateTime>
 #include <QFile>
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QVector>
-#include <QtGui/private/qzipreader_p.h>
 
-class ZipEntryReader;
+class ArchiveReader;
 
 // Judges every entry of an archive, then writes them all into a staging folder. Nothing is
-// written unless every entry passed: one entry that would land outside the destination (see
-// EntryPath), is of a kind the reader cannot unpack, or came out damaged refuses the archive.
+// written unless every entry passed: one entry that would land outside the destination or on
+// the client's own files (see EntryPath), that another entry's name equals ignoring case, that
+// is of a kind or format that cannot be unpacked, or that does not fit on the disk refuses the
+// archive. Data that comes out other than the directory promised (longer, shorter, another
+// checksum) refuses it while it is being staged.
 class ArchiveStager
 {
 public:
-    ArchiveStager(ZipEntryReader &reader, const QString &destination);
+    // archive has been read from archivePath, which may lie in destination.
+    ArchiveStager(const ZipArchiveFile &archive, const QString &archivePath,
+                  const QString &destination);
 
-    // infos is the zip reader's listing of the archive whose directory is given.
-    bool plan(const ZipDirectory &directory, const QVector<QZipReader::FileInfo> &infos);
-    // Writes the planned entries below tree; false at the first entry that fails.
+    bool plan();
+    // Writes the planned entries below tree, streaming each file's data; false at the first
+    // entry that fails.
     bool stage(const QString &tree);
-    // Why plan() or stage() failed, in words fit for a status line.
+
+    // Why plan() or stage() failed, in words for the user; problem() adds the details for the
+    // debug output.
     QString error() const { return m_error; }
+    QString problem() const { return m_problem; }
 
 private:
     struct Entry
     {
-        enum Kind { Folder, File, Link };
-        Kind kind = File;
-        QString path; // below the destination
-        QString name; // as the archive names it, for messages
-        const ZipDirectory::Entry *raw = nullptr;
+        int index = 0; // in the archive's directory
+        QString path;  // below the destination; empty for the destination itself
         QFile::Permissions permissions;
-        QDateTime modified;
         QString linkTarget;
     };
+    struct Claim
+    {
+        QString path; // as the archive spells it
+        bool folder = false;
+    };
 
-    bool fail(const QString &error);
-    bool planEntry(const ZipDirectory::Entry &raw, const QZipReader::FileInfo &info);
+    bool fail(const QString &error, const QString &problem = QString());
+    bool damaged(const QString &problem);
+    const ZipDirectory::Entry &record(const Entry &entry) const;
+    bool planEntry(int index);
+    bool claim(const QString &path, bool folder, const QString &name);
+    bool readLinkTargets();
+    bool fitsOnDisk();
     bool makeFolder(const QString &tree, const QString &path);
-    bool writeFile(const QString &tree, const Entry &entry);
+    bool writeFile(const QString &tree, const Entry &entry, ArchiveReader &reader);
 
-    ZipEntryReader &m_reader;
+    const ZipArchiveFile &m_archive;
+    const QString m_archivePath;
     const QString m_destination;
-    QVector<Entry> m_entries;
-    QSet<QString> m_folders;
+    QString m_libraryIndexName;
+    QString m_archiveName;          // empty when the archive lies outside the destination
+    QVector<Entry> m_entries;       // in the order their data stand in the archive
+    QHash<QString, Claim> m_claims; // by path folded to one case
+    QSet<QString> m_madeFolders;
     QString m_error;
+    QString m_problem;
 };

@@ -3,6 +3,19 @@
 #include <QByteArray>
 #include <QtGlobal>
 
-// The CRC-32 that zip archives record for every entry, so that an entry whose data came out
-// damaged is never installed as if it were whole.
-quint32 zipCrc32(const QByteArray &data);
+// The CRC-32 that zip archives record for every entry, computed as the entry streams by, so
+// that an entry whose data came out damaged is never installed as if it were whole.
+class Crc32
+{
+public:
+    void update(const char *data, qint64 size);
+    // As update() over count zero bytes, in time that grows with the logarithm of count:
+    // runs of zeros (sparse video, padded disk images) cost nothing to check.
+    void updateZeros(quint64 count);
+    quint32 value() const { return ~m_register; }
+
+    static quint32 of(const QByteArray &data);
+
+private:
+    quint32 m_register = 0xFFFFFFFFu;
+};

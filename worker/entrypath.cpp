@@ -50,15 +50,15 @@ QVector<QStringRef> partsOf(const QString &path)
 
 namespace EntryPath {
 
-QString relative(const QString &name)
+std::optional<QString> relative(const QString &name)
 {
     const QString path = withSlashes(name);
     if (path.contains(QChar(0)) || isAbsoluteOrDrive(path))
-        return QString();
+        return std::nullopt;
     QStringList kept;
     for (const QStringRef &part : partsOf(path)) {
         if (isDotsAndSpaces(part))
-            return QString();
+            return std::nullopt;
         kept.append(part.toString());
     }
     return kept.join(QLatin1Char('/'));
@@ -83,6 +83,21 @@ bool linkStaysInside(const QString &linkPath, const QString &target)
         }
     }
     return true;
+}
+
+bool isClientFile(const QString &path, const QString &libraryIndexName, const QString &archiveName)
+{
+    // Windows drops trailing dots and spaces from a name, so "index.txt. " is "index.txt".
+    QString top = path.section(QLatin1Char('/'), 0, 0);
+    while (top.endsWith(QLatin1Char('.')) || top.endsWith(QLatin1Char(' ')))
+        top.chop(1);
+    const auto is = [&top](const QString &name) {
+        return !name.isEmpty() && top.compare(name, Qt::CaseInsensitive) == 0;
+    };
+    return is(libraryIndexName) || is(archiveName) ||
+           top.startsWith(QLatin1String(".unpack-"), Qt::CaseInsensitive) ||
+           (top.startsWith(QLatin1Char('.')) &&
+            top.contains(QLatin1String(".zip.part"), Qt::CaseInsensitive));
 }
 
 } // namespace EntryPath

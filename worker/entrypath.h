@@ -2,19 +2,28 @@
 
 #include <QString>
 
+#include <optional>
+
 // Judges the paths an archive asks for. Archives are untrusted: no entry may land, and no link
-// may point, outside the folder it is unpacked into. "\" counts as a separator throughout, as
-// it does on Windows.
+// may point, outside the folder it is unpacked into, nor on the files the client keeps there.
+// "\" counts as a separator throughout, as it does on Windows.
 namespace EntryPath {
 
 // The path below the destination that an entry name stands for, in "a/b/c" form with empty
-// and "." parts dropped; empty when the name is absolute, starts with a drive ("C:"), holds a
-// ".." part (or any part of dots and spaces only, which Windows may read as one) or a NUL.
-QString relative(const QString &name);
+// and "." parts dropped: empty for the destination itself ("./"), nothing when the name is
+// absolute, starts with a drive ("C:"), holds a ".." part (or any part of dots and spaces
+// only, which Windows may read as one) or a NUL.
+std::optional<QString> relative(const QString &name);
 
 // Whether a link at linkPath (as relative() gives it) pointing at target stays below the
 // destination. ".." may only lead the target: after a named part it would climb out of that
 // part, which may itself be a link leading elsewhere.
 bool linkStaysInside(const QString &linkPath, const QString &target);
+
+// Whether path (as relative() gives it) lies at or below one of the client's own files at the
+// top of the library folder, compared ignoring case: the library index, the archive being
+// unpacked (archiveName, empty when it lies elsewhere), the unpacking's staging folders and
+// the partial downloads.
+bool isClientFile(const QString &path, const QString &libraryIndexName, const QString &archiveName);
 
 } // namespace EntryPath

@@ -112,7 +112,10 @@ void Module::unzipFile(QString filename, QString directoryName)
     // The archive has served its purpose whether or not it could be unpacked.
     QFile::remove(filename);
     if (!result.ok)
-        qDebug().noquote() << "Unpacking" << filename << "failed:" << result.error;
+        qDebug().noquote() << "Unpacking" << filename << "failed:"
+                           << (result.detail.isEmpty()
+                                   ? result.error
+                                   : result.error + QStringLiteral(" (") + result.detail + ')');
     emit notifyFileDone(result.ok ? QStringLiteral("success")
                                   : QStringLiteral("failure: ") + result.error);
 }

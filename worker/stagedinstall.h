@@ -8,8 +8,10 @@ class QFileInfo;
 // Moves an unpacked tree from its staging folder into the destination. A folder the
 // destination lacks moves in whole; a folder it has already is merged into, so files of an
 // earlier installation that the new tree does not hold stay; a file or link of the same path
-// is replaced. The move is all or nothing: when a step fails, every earlier step is undone
-// and the destination is left as it was.
+// is replaced, and so is a link where the tree has a folder. A file where the tree has a
+// folder, or a folder where it has a file, is never replaced: the move fails. The move is all
+// or nothing: when a step fails, every earlier step is undone and the destination is left as
+// it was.
 class StagedInstall
 {
 public:

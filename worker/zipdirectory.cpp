@@ -1,135 +1,404 @@
 #include "worker/zipdirectory.h"
 
-#include <QFile>
+#include "worker/crc32.h"
+#include "worker/zipname.h"
 
 namespace {
 
+const quint32 localSignature = 0x04034b50;
+const quint32 centralSignature = 0x02014b50;
+const quint32 endSignature = 0x06054b50;
+const quint32 zip64EndSignature = 0x06064b50;
+const quint32 zip64LocatorSignature = 0x07064b50;
 const int endRecordSize = 22;
 const int centralHeaderSize = 46;
-const int localHeaderSize = 30;
+const int locatorSize = 20;
+const int zip64RecordSize = 56; // without extensible data
 const int maxCommentSize = 0xFFFF;
-// Deflate cannot shrink data to less than about a thousandth.
-const qint64 maxDeflateRatio = 1032;
+const quint16 zip64Field = 0x0001;
+const quint16 unicodePathField = 0x7075;
+const quint16 escape16 = 0xFFFF;
+const quint32 escape32 = 0xFFFFFFFFu;
+const quint16 utf8Flag = 0x0800;
+const quint16 descriptorFlag = 0x0008;
+const quint16 encryptionFlags = 0x0041;
+const int dosHost = 0;
+const int unixHost = 3;
+// Deflate shrinks data to a thousandth at best: each run of 258 bytes takes two bits.
+const quint64 maxDeflateRatio = 1032;
 
-quint16 u16(const QByteArray &bytes, int at)
+quint16 read16(const uchar *p)
 {
-    const auto *p = reinterpret_cast<const uchar *>(bytes.constData()) + at;
     return quint16(p[0] | p[1] << 8);
 }
 
-quint32 u32(const QByteArray &bytes, int at)
+quint32 read32(const uchar *p)
 {
-    const auto *p = reinterpret_cast<const uchar *>(bytes.constData()) + at;
     return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
+}
+
+quint64 read64(const uchar *p)
+{
+    return quint64(read32(p)) | quint64(read32(p + 4)) << 32;
 }
 
 } // namespace
 
-QString ZipDirectory::Entry::name() const
+// The archive's bytes from some offset to its end, read at their offsets in the archive.
+class ZipDirectory::Bytes
 {
-    return (flags & 0x0800) ? QString::fromUtf8(rawName) : QString::fromLocal8Bit(rawName);
+public:
+    Bytes(const QByteArray &bytes, qint64 start) : m_bytes(bytes), m_start(start) {}
+
+    bool has(qint64 at, qint64 size) const
+    {
+        return at >= m_start && size >= 0 && at - m_start <= m_bytes.size() - size;
+    }
+    // Only where has() says the bytes are there.
+    quint16 u16(qint64 at) const { return read16(p(at)); }
+    quint32 u32(qint64 at) const { return read32(p(at)); }
+    quint64 u64(qint64 at) const { return read64(p(at)); }
+    uchar u8(qint64 at) const { return *p(at); }
+    QByteArray mid(qint64 at, qint64 size) const
+    {
+        return m_bytes.mid(int(at - m_start), int(size));
+    }
+
+private:
+    const uchar *p(qint64 at) const
+    {
+        return reinterpret_cast<const uchar *>(m_bytes.constData()) + (at - m_start);
+    }
+
+    const QByteArray &m_bytes;
+    const qint64 m_start;
+};
+
+ZipDirectory::Kind ZipDirectory::Entry::kind() const
+{
+    // A trailing slash makes a folder whatever else the entry says; on MS-DOS names written
+    // with backslashes only, a trailing backslash does too.
+    if (rawName.endsWith('/') ||
+        (hostSystem == dosHost && rawName.endsWith('\\') && !rawName.contains('/')))
+        return Kind::Folder;
+    if (hostSystem == unixHost) {
+        switch ((externalAttributes >> 16) & 0170000) {
+        case 0:
+        case 0100000:
+        // Info-ZIP records what it read from a pipe as the pipe itself.
+        case 0010000:
+            return Kind::File;
+        case 0040000:
+            return Kind::Folder;
+        case 0120000:
+            return Kind::Link;
+        default:
+            return Kind::Special;
+        }
+    }
+    if (hostSystem == dosHost && (externalAttributes & 0x10))
+        return Kind::Folder;
+    return Kind::File;
 }
 
-QString ZipDirectory::Entry::lookupName() const
+quint32 ZipDirectory::Entry::unixPermissions() const
 {
-    return QString::fromLocal8Bit(rawName);
+    return hostSystem == unixHost ? (externalAttributes >> 16) & 0777 : 0;
 }
 
-bool ZipDirectory::fail(const QString &error)
+ZipDirectory::Outcome ZipDirectory::fail(Outcome outcome, const QString &problem)
 {
     m_entries.clear();
-    m_directoryOffset = 0;
-    m_error = error;
-    return false;
+    m_problem = problem;
+    return outcome;
 }
 
-bool ZipDirectory::read(const QString &path)
+ZipDirectory::Outcome ZipDirectory::needs(qint64 start)
 {
     m_entries.clear();
-    m_error.clear();
+    m_neededStart = start;
+    return Outcome::NeedsEarlierBytes;
+}
 
-    QFile file(path);
-    if (!file.exists())
-        return fail(QStringLiteral("archive not found"));
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("cannot read archive"));
-    const qint64 size = file.size();
-    if (size == 0)
-        return fail(QStringLiteral("archive is empty"));
+ZipDirectory::Outcome ZipDirectory::parse(const QByteArray &tail, qint64 tailStart,
+                                          qint64 archiveSize)
+{
+    m_entries.clear();
+    m_problem.clear();
+    m_neededStart = m_archiveStart = m_directoryStart = m_directoryEnd = 0;
+    if (tailStart < 0 || archiveSize < tailStart || archiveSize - tailStart != tail.size())
+        return fail(Outcome::Damaged, QStringLiteral("the bytes given are not the archive's end"));
+    const Bytes bytes(tail, tailStart);
 
-    const QByteArray head = file.read(4);
-    if (head == QByteArrayLiteral("PK\x05\x06"))
-        return fail(QStringLiteral("archive holds no entries"));
-    if (head != QByteArrayLiteral("PK\x03\x04"))
-        return fail(QStringLiteral("not a zip archive"));
-
-    // The end record sits at the very end, behind a comment of up to 64 KiB. Like the reader,
-    // take the signature nearest to the end.
-    const QString damaged = QStringLiteral("archive is damaged or incomplete");
-    const qint64 tailStart = qMax<qint64>(0, size - endRecordSize - maxCommentSize);
-    if (!file.seek(tailStart))
-        return fail(damaged);
-    const QByteArray tail = file.read(size - tailStart);
-    if (tail.size() != size - tailStart)
-        return fail(QStringLiteral("cannot read archive"));
-    int end = tail.size() - endRecordSize;
-    while (end >= 0 && u32(tail, end) != 0x06054b50)
-        --end;
+    // The end record nearest to the end whose comment fits in the archive.
+    const qint64 lowest = qMax<qint64>(0, archiveSize - endRecordSize - maxCommentSize);
+    qint64 end = -1;
+    for (qint64 at = archiveSize - endRecordSize; at >= qMax(lowest, tailStart); --at) {
+        if (bytes.u32(at) == endSignature &&
+            at + endRecordSize + bytes.u16(at + 20) <= archiveSize) {
+            end = at;
+            break;
+        }
+    }
     if (end < 0)
-        return fail(damaged);
+        return tailStart > lowest ? needs(lowest)
+                                  : fail(Outcome::NotZip, QStringLiteral("no end record"));
 
-    const quint16 thisDisk = u16(tail, end + 4);
-    const quint16 directoryDisk = u16(tail, end + 6);
-    const quint16 entriesHere = u16(tail, end + 8);
-    const quint16 entryCount = u16(tail, end + 10);
-    const quint32 directorySize = u32(tail, end + 12);
-    const quint32 directoryOffset = u32(tail, end + 16);
-    if (entryCount == 0xFFFF || directorySize == 0xFFFFFFFFu || directoryOffset == 0xFFFFFFFFu)
-        return fail(QStringLiteral("unsupported archive format (zip64)"));
-    if (thisDisk != 0 || directoryDisk != 0 || entriesHere != entryCount)
-        return fail(QStringLiteral("unsupported archive format (split archive)"));
-    if (entryCount == 0)
-        return fail(QStringLiteral("archive holds no entries"));
-    const qint64 endPosition = tailStart + end;
-    if (qint64(directoryOffset) + directorySize > endPosition)
-        return fail(damaged);
+    const quint16 thisDisk = bytes.u16(end + 4);
+    const quint16 directoryDisk = bytes.u16(end + 6);
+    const quint16 entriesHere = bytes.u16(end + 8);
+    const quint16 count16 = bytes.u16(end + 10);
+    const quint32 size32 = bytes.u32(end + 12);
+    const quint32 offset32 = bytes.u32(end + 16);
+    quint64 count = count16;
+    quint64 directorySize = size32;
+    quint64 directoryOffset = offset32;
+    qint64 directoryEnd = end;
+    qint64 zip64Start = -1;
 
-    if (!file.seek(directoryOffset))
-        return fail(damaged);
-    const QByteArray directory = file.read(directorySize);
-    if (directory.size() != qint64(directorySize))
-        return fail(damaged);
+    const qint64 locator = end - locatorSize;
+    if (locator >= 0 && !bytes.has(locator, locatorSize))
+        return needs(qMax<qint64>(0, locator - zip64RecordSize));
+    if (locator >= 0 && bytes.u32(locator) == zip64LocatorSignature) {
+        if (bytes.u32(locator + 4) != 0 || bytes.u32(locator + 16) > 1)
+            return fail(Outcome::Split, QStringLiteral("the zip64 end record is on another disk"));
+        // The zip64 end record stands right before its locator. Behind a stub, the offset the
+        // locator records falls short by the stub's length, so the record is found by its
+        // place. Records with extensible data serve only encrypted directories.
+        const qint64 record = locator - zip64RecordSize;
+        if (record < 0)
+            return fail(Outcome::Damaged, QStringLiteral("no zip64 end record"));
+        if (!bytes.has(record, zip64RecordSize))
+            return needs(record);
+        if (bytes.u32(record) != zip64EndSignature ||
+            bytes.u64(record + 4) != quint64(zip64RecordSize - 12))
+            return fail(Outcome::Damaged, QStringLiteral("no zip64 end record before its locator"));
+        const quint64 recordOffset = bytes.u64(locator + 8);
+        if (recordOffset > quint64(record))
+            return fail(Outcome::Damaged,
+                        QStringLiteral("the zip64 locator points beyond its record"));
+        zip64Start = record - qint64(recordOffset);
 
-    m_directoryOffset = directoryOffset;
-    m_entries.reserve(entryCount);
-    int at = 0;
-    for (int i = 0; i < entryCount; ++i) {
-        if (at + centralHeaderSize > directory.size() || u32(directory, at) != 0x02014b50)
-            return fail(damaged);
-        const int nameLength = u16(directory, at + 28);
-        const int extraLength = u16(directory, at + 30);
-        const int commentLength = u16(directory, at + 32);
-        const int next = at + centralHeaderSize + nameLength + extraLength + commentLength;
-        if (next > directory.size())
-            return fail(damaged);
+        const quint64 here64 = bytes.u64(record + 24);
+        count = bytes.u64(record + 32);
+        directorySize = bytes.u64(record + 40);
+        directoryOffset = bytes.u64(record + 48);
+        directoryEnd = record;
+        if (bytes.u32(record + 16) != 0 || bytes.u32(record + 20) != 0 || here64 != count)
+            return fail(Outcome::Split,
+                        QStringLiteral("the zip64 end record counts several disks"));
+        // What the end record states besides its escapes must be what the zip64 record says.
+        if ((count16 != escape16 && count16 != count) ||
+            (entriesHere != escape16 && entriesHere != here64) ||
+            (size32 != escape32 && size32 != directorySize) ||
+            (offset32 != escape32 && offset32 != directoryOffset) ||
+            (thisDisk != escape16 && thisDisk != 0) ||
+            (directoryDisk != escape16 && directoryDisk != 0))
+            return fail(Outcome::Damaged,
+                        QStringLiteral("the end record and the zip64 end record disagree"));
+    } else if (thisDisk != 0 || directoryDisk != 0 || entriesHere != count16) {
+        return fail(Outcome::Split, QStringLiteral("the end record counts several disks"));
+    }
+
+    // The directory stands right before the end records; recorded further on than that, it
+    // has a stub of that length before the archive.
+    if (directorySize > quint64(directoryEnd))
+        return fail(Outcome::Damaged,
+                    QStringLiteral("the directory is larger than what precedes the end record"));
+    const qint64 directoryStart = directoryEnd - qint64(directorySize);
+    if (directoryOffset > quint64(directoryStart))
+        return fail(Outcome::Damaged,
+                    QStringLiteral("the directory is recorded beyond where it stands"));
+    const qint64 archiveStart = directoryStart - qint64(directoryOffset);
+    if (zip64Start >= 0 && zip64Start != archiveStart)
+        return fail(Outcome::Damaged, QStringLiteral("the zip64 locator and the directory "
+                                                     "disagree on where the archive starts"));
+    if (qint64(directorySize) > maxDirectorySize)
+        return fail(Outcome::TooLarge,
+                    QStringLiteral("a directory of %1 bytes").arg(directorySize));
+    if (count > directorySize / centralHeaderSize)
+        return fail(Outcome::Damaged,
+                    QStringLiteral("the end record counts %1 entries, more than the directory "
+                                   "of %2 bytes can hold")
+                        .arg(count)
+                        .arg(directorySize));
+    if (!bytes.has(directoryStart, qint64(directorySize)))
+        return needs(directoryStart);
+
+    m_archiveStart = archiveStart;
+    m_directoryStart = directoryStart;
+    m_directoryEnd = directoryEnd;
+    return parseEntries(bytes, count);
+}
+
+ZipDirectory::Outcome ZipDirectory::parseEntries(const Bytes &bytes, quint64 count)
+{
+    const QString damaged = QStringLiteral("entry %1: %2");
+    m_entries.reserve(int(count));
+    qint64 at = m_directoryStart;
+    while (at < m_directoryEnd) {
+        const int index = m_entries.size();
+        if (quint64(index) == count)
+            return fail(Outcome::Damaged,
+                        QStringLiteral("the end record counts %1 entries, the directory holds "
+                                       "more")
+                            .arg(count));
+        if (m_directoryEnd - at < centralHeaderSize || bytes.u32(at) != centralSignature)
+            return fail(Outcome::Damaged, damaged.arg(index).arg("no directory record"));
+        const int nameLength = bytes.u16(at + 28);
+        const int extraLength = bytes.u16(at + 30);
+        const int commentLength = bytes.u16(at + 32);
+        const qint64 extraStart = at + centralHeaderSize + nameLength;
+        const qint64 next = extraStart + extraLength + commentLength;
+        if (next > m_directoryEnd)
+            return fail(Outcome::Damaged,
+                        damaged.arg(index).arg("record runs past the end of the directory"));
 
         Entry entry;
-        entry.versionNeeded = u16(directory, at + 6);
-        entry.flags = u16(directory, at + 8);
-        entry.method = u16(directory, at + 10);
-        entry.crc = u32(directory, at + 16);
-        entry.compressedSize = u32(directory, at + 20);
-        entry.size = u32(directory, at + 24);
-        entry.localHeaderOffset = u32(directory, at + 42);
-        entry.rawName = directory.mid(at + centralHeaderSize, nameLength);
-        entry.centralHeader = directory.mid(at, next - at);
-        // Sizes beyond what the file can hold would have the reader ask for gigabytes of memory.
-        if (qint64(entry.localHeaderOffset) + localHeaderSize + entry.compressedSize >
-                directoryOffset ||
-            qint64(entry.size) > qint64(entry.compressedSize) * maxDeflateRatio + 1024)
-            return fail(damaged);
+        entry.hostSystem = bytes.u16(at + 4) >> 8;
+        entry.versionNeeded = bytes.u16(at + 6) & 0xFF;
+        entry.flags = bytes.u16(at + 8);
+        entry.method = bytes.u16(at + 10);
+        entry.crc = bytes.u32(at + 16);
+        entry.compressedSize = bytes.u32(at + 20);
+        entry.size = bytes.u32(at + 24);
+        entry.externalAttributes = bytes.u32(at + 38);
+        entry.rawName = bytes.mid(at + centralHeaderSize, nameLength);
+        quint64 offset = bytes.u32(at + 42);
+        quint32 disk = bytes.u16(at + 34);
+        QByteArray unicodePath;
+        QString problem;
+        if (!parseExtra(bytes, extraStart, extraStart + extraLength, &entry, &offset, &disk,
+                        &unicodePath, &problem))
+            return fail(Outcome::Damaged, damaged.arg(index).arg(problem));
+        if (disk != 0)
+            return fail(Outcome::Split, damaged.arg(index).arg("on another disk"));
+        const ZipName::Decoded name =
+            ZipName::decode(entry.rawName, entry.flags & utf8Flag, entry.hostSystem, unicodePath);
+        entry.name = name.text;
+        entry.nameReadable = name.readable;
+
+        // Offsets count from the start of the archive proper; the data must fit before the
+        // directory.
+        const qint64 room = m_directoryStart - m_archiveStart;
+        if (offset >= quint64(room))
+            return fail(Outcome::Damaged,
+                        damaged.arg(index).arg("local header at or beyond the directory"));
+        entry.localHeaderOffset = m_archiveStart + qint64(offset);
+        if (entry.compressedSize > quint64(m_directoryStart - entry.localHeaderOffset))
+            return fail(Outcome::Damaged,
+                        damaged.arg(index).arg("data longer than the room before the directory"));
+        // Sizes no data could honour would only make the free-space check refuse the archive
+        // for the wrong reason.
+        if (!entry.isEncrypted() &&
+            ((entry.method == 0 && entry.size != entry.compressedSize) ||
+             (entry.method == 8 && entry.size / maxDeflateRatio > entry.compressedSize + 1)))
+            return fail(Outcome::Damaged,
+                        damaged.arg(index).arg("size beyond what its data can unpack to"));
         m_entries.append(entry);
         at = next;
+    }
+    if (quint64(m_entries.size()) != count)
+        return fail(Outcome::Damaged,
+                    QStringLiteral("the end record counts %1 entries, the directory holds %2")
+                        .arg(count)
+                        .arg(m_entries.size()));
+    return Outcome::Read;
+}
+
+bool ZipDirectory::parseExtra(const Bytes &bytes, qint64 at, qint64 end, Entry *entry,
+                              quint64 *offset, quint32 *disk, QByteArray *unicodePath,
+                              QString *problem)
+{
+    // Fields the record escapes are in the zip64 field, in this order.
+    const bool needSize = entry->size == escape32;
+    const bool needCompressedSize = entry->compressedSize == escape32;
+    const bool needOffset = *offset == escape32;
+    const bool needDisk = *disk == escape16;
+    bool zip64Seen = false;
+    while (end - at >= 4) {
+        const quint16 id = bytes.u16(at);
+        const qint64 field = at + 4;
+        const qint64 fieldEnd = field + bytes.u16(at + 2);
+        if (fieldEnd > end) {
+            *problem = QStringLiteral("extra field runs past its record");
+            return false;
+        }
+        if (id == zip64Field && !zip64Seen) {
+            zip64Seen = true;
+            qint64 p = field;
+            const auto take = [&](quint64 *value, int width) {
+                if (fieldEnd - p < width)
+                    return false;
+                *value = width == 8 ? bytes.u64(p) : bytes.u32(p);
+                p += width;
+                return true;
+            };
+            quint64 diskNumber = *disk;
+            if ((needSize && !take(&entry->size, 8)) ||
+                (needCompressedSize && !take(&entry->compressedSize, 8)) ||
+                (needOffset && !take(offset, 8)) || (needDisk && !take(&diskNumber, 4))) {
+                *problem = QStringLiteral("zip64 field too short");
+                return false;
+            }
+            *disk = quint32(diskNumber);
+        } else if (id == unicodePathField && fieldEnd - field >= 5 && bytes.u8(field) == 1 &&
+                   bytes.u32(field + 1) == Crc32::of(entry->rawName)) {
+            // Only a Unicode path written for this very name counts; a tool that renamed the
+            // entry without knowing the field leaves it stale.
+            *unicodePath = bytes.mid(field + 5, fieldEnd - field - 5);
+        }
+        at = fieldEnd;
+    }
+    if (at != end) {
+        *problem = QStringLiteral("extra fields end inside a field header");
+        return false;
+    }
+    if (!zip64Seen && (needSize || needCompressedSize || needOffset || needDisk)) {
+        *problem = QStringLiteral("zip64 field missing");
+        return false;
+    }
+    return true;
+}
+
+qint64 ZipDirectory::localHeaderSize(const QByteArray &fixedPart)
+{
+    if (fixedPart.size() < localHeaderFixedSize)
+        return -1;
+    const auto *p = reinterpret_cast<const uchar *>(fixedPart.constData());
+    if (read32(p) != localSignature)
+        return -1;
+    return localHeaderFixedSize + read16(p + 26) + read16(p + 28);
+}
+
+bool ZipDirectory::matchesLocalHeader(const Entry &entry, const QByteArray &header,
+                                      QString *problem)
+{
+    if (localHeaderSize(header) != header.size()) {
+        *problem = QStringLiteral("no local header where the directory points");
+        return false;
+    }
+    const auto *p = reinterpret_cast<const uchar *>(header.constData());
+    const quint16 flags = read16(p + 6);
+    const QByteArray name = header.mid(localHeaderFixedSize, read16(p + 26));
+    if (name != entry.rawName) {
+        *problem = QStringLiteral("the local header names it differently");
+        return false;
+    }
+    if (read16(p + 8) != entry.method || ((flags ^ entry.flags) & encryptionFlags)) {
+        *problem = QStringLiteral("the local header gives another method or encryption");
+        return false;
+    }
+    // Without a data descriptor the local header states the checksum and sizes itself, or
+    // leaves them 0; zip64 archives escape the sizes into an extra field.
+    const auto differs = [](quint32 local, quint64 central) {
+        return local != 0 && local != escape32 && local != central;
+    };
+    if (!(flags & descriptorFlag) &&
+        (differs(read32(p + 14), entry.crc) || differs(read32(p + 18), entry.compressedSize) ||
+         differs(read32(p + 22), entry.size))) {
+        *problem = QStringLiteral("the local header gives another checksum or size");
+        return false;
     }
     return true;
 }

@@ -4,45 +4,89 @@
 #include <QString>
 #include <QVector>
 
-// The central directory of a zip archive as it stands in the file. The zip reader tidies entry
-// names before it shows them ("../x" becomes "x", "/abs" becomes "abs"), so an archive can only
-// be judged by the names it really holds; the reader also finds an entry's data by its name as
-// written. This reads those names and the few header fields the reader does not show.
+// The central directory of a zip archive: the record of every entry (its name, kind, sizes,
+// checksum and where its local header stands), read from the archive's last bytes: the end
+// record, the zip64 end record and its locator when there are, and the directory before them.
+// It reads bytes, not a file, so that it serves an archive on disk (ZipArchiveFile) and one
+// whose tail arrives over the network alike.
+//
+// Archives are untrusted: whatever the bytes, parse() returns, and a directory it accepts is
+// one whose counts, sizes and offsets all agree with each other and with the archive's size.
 class ZipDirectory
 {
 public:
+    enum class Kind { File, Folder, Link, Special };
+
     struct Entry
     {
         QByteArray rawName;
-        quint16 versionNeeded = 0;
+        QString name; // as ZipName decodes it
+        bool nameReadable = true;
+        int hostSystem = 0;    // the system the entry was made on (3 Unix, 0 MS-DOS)
+        int versionNeeded = 0; // the version part of the field; its host byte is ignored
         quint16 flags = 0;
         quint16 method = 0;
         quint32 crc = 0;
-        quint32 compressedSize = 0;
-        quint32 size = 0; // uncompressed
-        quint32 localHeaderOffset = 0;
-        QByteArray centralHeader; // the entry's record in the directory, byte for byte
+        quint32 externalAttributes = 0;
+        quint64 compressedSize = 0;
+        quint64 size = 0;
+        qint64 localHeaderOffset = 0; // in the file, a stub before the archive included
 
-        bool isEncrypted() const { return flags & 0x0001; }
-        // The name as the reader decodes it for display ...
-        QString name() const;
-        // ... and as it decodes it to look up the data.
-        QString lookupName() const;
+        bool isEncrypted() const { return flags & 0x0041; }
+        // As libarchive judges it, so that both agree on every entry.
+        Kind kind() const;
+        // The permission bits of an entry made on Unix; 0 for other systems.
+        quint32 unixPermissions() const;
     };
 
-    // Reads the directory of the archive at path. On failure error() tells why, in words fit
-    // for a status line ("not a zip archive", "archive is damaged or incomplete").
-    bool read(const QString &path);
+    enum class Outcome {
+        Read,
+        NeedsEarlierBytes, // call again with the bytes from neededStart() on
+        NotZip,            // no end record
+        Damaged,
+        Split,   // one part of an archive split over several files
+        TooLarge // a directory beyond maxDirectorySize
+    };
 
+    // The bytes worth reading first: the end record, a comment of the greatest size, the zip64
+    // locator and record. Archives whose directory lies further back need a second read.
+    static constexpr qint64 suggestedTailSize = 22 + 0xFFFF + 20 + 56;
+    // Some 600,000 entries; beyond that an archive is refused rather than held in memory.
+    static constexpr qint64 maxDirectorySize = 64 << 20;
+
+    // tail holds the archive's bytes from tailStart to its end, archiveSize.
+    Outcome parse(const QByteArray &tail, qint64 tailStart, qint64 archiveSize);
+
+    qint64 neededStart() const { return m_neededStart; }
+    // Where the archive proper begins: bytes before it (a self-extractor's program, say) belong
+    // to no entry, and every offset the archive records counts from here.
+    qint64 archiveStart() const { return m_archiveStart; }
+    qint64 directoryStart() const { return m_directoryStart; }
+    // In the order of the directory.
     const QVector<Entry> &entries() const { return m_entries; }
-    // Where the directory starts: everything before it is local headers and entry data.
-    qint64 directoryOffset() const { return m_directoryOffset; }
-    QString error() const { return m_error; }
+    // What was wrong, in a few words for the debug output.
+    QString problem() const { return m_problem; }
+
+    // The local header that stands before each entry's data starts with a part of fixed size;
+    // localHeaderSize() reads the whole size from it, -1 when it is no local header.
+    static constexpr int localHeaderFixedSize = 30;
+    static qint64 localHeaderSize(const QByteArray &fixedPart);
+    // Whether the local header held whole in header agrees with entry: the same name, method
+    // and encryption, and the same checksum and sizes where it states them.
+    static bool matchesLocalHeader(const Entry &entry, const QByteArray &header, QString *problem);
 
 private:
-    bool fail(const QString &error);
+    class Bytes;
+    Outcome fail(Outcome outcome, const QString &problem);
+    Outcome needs(qint64 start);
+    Outcome parseEntries(const Bytes &bytes, quint64 count);
+    bool parseExtra(const Bytes &bytes, qint64 at, qint64 end, Entry *entry, quint64 *offset,
+                    quint32 *disk, QByteArray *unicodePath, QString *problem);
 
     QVector<Entry> m_entries;
-    qint64 m_directoryOffset = 0;
-    QString m_error;
+    qint64 m_neededStart = 0;
+    qint64 m_archiveStart = 0;
+    qint64 m_directoryStart = 0;
+    qint64 m_directoryEnd = 0;
+    QString m_problem;
 };

@@ -1,9 +1,11 @@
-// Unpacking: the worker's own slot on a worker thread, from the call to its report.
+// Unpacking: the worker's own slot on a worker thread, from the call to its report, with the
+// process's memory meanwhile.
 
 #include "client/cases.h"
 #include "client/report.h"
 #include "client/windowsession.h"
 
+#include "common/procstat.h"
 #include "worker/module.h"
 
 #include <QCoreApplication>
@@ -30,10 +32,15 @@ int runUnpack(const ClientOptions &options)
         reported = true;
     });
 
+    const qint64 idleKb = ProcStat::residentKb();
+    const bool peakReset = ProcStat::resetPeak();
+    ResidentSampler sampler;
     const double startedAt = now();
     QMetaObject::invokeMethod(worker, "unzipFile", Qt::QueuedConnection,
                               Q_ARG(QString, options.archive), Q_ARG(QString, options.library));
     const bool done = waitUntil([&reported] { return reported; }, 600000);
+    const qint64 peakKb = peakReset ? ProcStat::peakResidentKb() : -1;
+    sampler.stop();
     workerThread.quit();
     workerThread.wait();
 
@@ -44,5 +51,7 @@ int runUnpack(const ClientOptions &options)
     if (QFile::exists(options.archive))
         return Report::fail(QStringLiteral("the archive was left in the library"));
     Report::value("seconds", finishedAt - startedAt);
+    Report::value("idle_kb", double(idleKb));
+    Report::value("peak_kb", double(peakReset ? peakKb : sampler.highestKb()));
     return 0;
 }

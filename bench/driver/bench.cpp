@@ -15,7 +15,9 @@ namespace {
 
 QString dataStamp(const BenchConfig &config)
 {
-    return QStringLiteral("corvelle bench data 1: %1 %2 %3 %4 %5 %6 %7")
+    return QStringLiteral("corvelle bench data 2: %1 %2 %3 %4 %5 %6 %7 %8 %9")
+        .arg(config.videoBytes)
+        .arg(config.pagesFiles)
         .arg(config.moduleBytes)
         .arg(config.moduleFiles)
         .arg(config.moduleParts)
@@ -42,6 +44,9 @@ BenchConfig BenchConfig::small()
     config.moduleBytes = 12'000'000;
     config.moduleFiles = 196;
     config.moduleParts = 1;
+    config.videoBytes = 48 << 20;
+    config.pagesBytes = 4'000'000;
+    config.pagesFiles = 1976;
     config.libraryBytes = 10'000'000;
     config.libraryFiles = 200;
     config.listModules = 5000;
@@ -54,6 +59,10 @@ Bench::Bench(const BenchConfig &config) : m_config(config)
     m_data = m_config.work + QStringLiteral("/data");
     m_moduleSource = m_data + QStringLiteral("/module");
     m_archive = m_data + QStringLiteral("/") + m_moduleId + QStringLiteral(".zip");
+    m_videoSource = m_data + QStringLiteral("/video");
+    m_videoArchive = m_data + QStringLiteral("/chw-video.zip");
+    m_pagesSource = m_data + QStringLiteral("/pages");
+    m_pagesArchive = m_data + QStringLiteral("/chw-pages.zip");
     m_copyHome = m_data + QStringLiteral("/copy-home");
     m_listHome = m_data + QStringLiteral("/list-home");
     m_catalogue = m_data + QStringLiteral("/catalogue");
@@ -133,6 +142,26 @@ bool Bench::prepare()
         if (!zipped.ok())
             return failed(QStringLiteral("data"), QStringLiteral("zip: ") + zipped.describe());
 
+        progress(QStringLiteral("writing a video of %1").arg(sizeText(m_config.videoBytes)));
+        if (!writeVideoModule(m_videoSource, QStringLiteral("chw-video"), m_config.videoBytes, 3))
+            return failed(QStringLiteral("data"), QStringLiteral("cannot write the video"));
+        const ProcessResult videoZipped =
+            peer(QStringLiteral("zip"),
+                 {QStringLiteral("-q"), QStringLiteral("-X"), QStringLiteral("-0"), m_videoArchive,
+                  QStringLiteral("chw-video/video.mp4")},
+                 m_videoSource);
+        progress(QStringLiteral("writing a module of %1 small pages").arg(m_config.pagesFiles));
+        writeModuleTree(m_pagesSource, QStringLiteral("chw-pages"), m_config.pagesBytes,
+                        m_config.pagesFiles, m_config.pagesParts, 4);
+        const ProcessResult pagesZipped = peer(
+            QStringLiteral("zip"),
+            {QStringLiteral("-q"), QStringLiteral("-r"), QStringLiteral("-X"), QStringLiteral("-n"),
+             QStringLiteral(".jpg:.mp4:.png"), m_pagesArchive, QStringLiteral("chw-pages")},
+            m_pagesSource);
+        if (!videoZipped.ok() || !pagesZipped.ok())
+            return failed(QStringLiteral("data"), QStringLiteral("zip: ") + videoZipped.describe() +
+                                                      pagesZipped.describe());
+
         progress(QStringLiteral("writing a library of %1 files").arg(m_config.libraryFiles));
         const TreeSize library = writeLibrary(m_copyHome + QStringLiteral("/Desktop/Tavro Modules"),
                                               m_config.libraryBytes, m_config.libraryFiles, 2);
@@ -150,8 +179,7 @@ bool Bench::prepare()
         progress(QStringLiteral("data written in %1 s").arg(timer.elapsed() / 1000.0, 0, 'f', 1));
     }
 
-    const ProcessResult listing = peer(QStringLiteral("unzip"), {QStringLiteral("-Z1"), m_archive});
-    m_archiveEntries = listing.output.count(QLatin1Char('\n'));
+    m_archiveEntries = entriesOf(m_archive);
 
     // The catalogues are small and follow the service's own sample, so they are always new.
     const QString sample = QFileInfo(QStringLiteral(CATALOGUE_SERVICE_BIN)).absolutePath() +

@@ -27,6 +27,11 @@ struct BenchConfig
     qint64 moduleBytes = 245'000'000;
     int moduleFiles = 1980; // with its 20 folders, 2,000 archive entries
     int moduleParts = 17;
+    // One entry of video, stored as zip stores media, and a module of many small pages.
+    qint64 videoBytes = qint64(3) << 30;
+    qint64 pagesBytes = 40'000'000;
+    int pagesFiles = 19976; // with its 24 folders, 20,000 archive entries
+    int pagesParts = 21;
     qint64 libraryBytes = 1'000'000'000;
     int libraryFiles = 5000;
     int listModules = 50000;
@@ -36,7 +41,10 @@ struct BenchConfig
     static BenchConfig full();
     static BenchConfig small();
     // Bytes the scratch folder must have free.
-    qint64 scratchNeeded() const { return moduleBytes * 3 + libraryBytes * 3; }
+    qint64 scratchNeeded() const
+    {
+        return moduleBytes * 3 + libraryBytes * 3 + videoBytes * 2 + pagesBytes * 3;
+    }
 };
 
 // Runs every case: ours and the peer's, alternating, after a warm-up run of each, and checks
@@ -61,6 +69,11 @@ private:
     void caseDelay();
     void caseList();
     void caseUnpack();
+    // Unpacks archive, made from the tree in source, with ours and bsdtar; with memory, the
+    // peak memory of ours above its idle figure is a row of its own.
+    void unpackArchive(const QString &name, const QString &archive, const QString &source,
+                       double limit, bool memory);
+    qint64 entriesOf(const QString &archive);
     void caseDownload();
     void caseCopy();
 
@@ -84,6 +97,10 @@ private:
     QString m_moduleId = QStringLiteral("chw-handbook");
     QString m_archive;
     qint64 m_archiveEntries = 0;
+    QString m_videoSource; // holds the video module's folder, and nothing else
+    QString m_videoArchive;
+    QString m_pagesSource;
+    QString m_pagesArchive;
     QString m_copyHome; // its library is the copy's source
     QString m_listHome;
     QString m_listRoutes;

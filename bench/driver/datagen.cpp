@@ -237,3 +237,9 @@ QString lessonText(Prng &random, int words)
     text += '.';
     return QString::fromStdString(text);
 }
+
+bool writeVideoModule(const QString &parent, const QString &name, qint64 bytes, quint64 seed)
+{
+    const QString folder = parent + QLatin1Char('/') + name;
+    return QDir().mkpath(folder) && writeMedia(folder + QStringLiteral("/video.mp4"), bytes, seed);
+}

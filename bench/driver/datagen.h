@@ -39,3 +39,7 @@ TreeSize writeLibrary(const QString &folder, qint64 bytes, int files, quint64 se
 
 // Text like a health lesson's, for descriptions in catalogue records.
 QString lessonText(Prng &random, int words);
+
+// A module of one video: the file "video.mp4" of bytes that no compressor can shrink, in a
+// folder named name below parent.
+bool writeVideoModule(const QString &parent, const QString &name, qint64 bytes, quint64 seed);
