@@ -116,17 +116,23 @@ QProcessEnvironment DesktopSession::environment() const
     return env;
 }
 
-bool DesktopSession::startService(int revision)
+QString DesktopSession::serviceCatalogue()
+{
+    return QFileInfo(QStringLiteral(CATALOGUE_SERVICE_BIN)).absolutePath() +
+           QStringLiteral("/catalogue");
+}
+
+bool DesktopSession::startService(int revision, const QStringList &options)
 {
     if (!m_problem.isEmpty())
         return false;
     const QUrl base(QStringLiteral(CATALOGUE_BASE_URL));
     m_serviceLog.clear();
     m_service.setProcessChannelMode(QProcess::MergedChannels);
-    m_service.start(QStringLiteral(CATALOGUE_SERVICE_BIN),
-                    {QStringLiteral("--host"), base.host(), QStringLiteral("--port"),
-                     QString::number(base.port(80)), QStringLiteral("--revision"),
-                     QString::number(revision)});
+    const QStringList arguments = {QStringLiteral("--host"),     base.host(),
+                                   QStringLiteral("--port"),     QString::number(base.port(80)),
+                                   QStringLiteral("--revision"), QString::number(revision)};
+    m_service.start(QStringLiteral(CATALOGUE_SERVICE_BIN), arguments + options);
     return waitForServiceLog(QStringLiteral("listening on"), 20000);
 }
 
