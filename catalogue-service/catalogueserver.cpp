@@ -4,6 +4,7 @@
 #include "catalogue.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QLocale>
@@ -121,7 +122,7 @@ void CatalogueServer::route()
         // A streamed archive is logged once it has gone, with the bytes that actually went.
         if (!response.content_provider_)
             log(request.method, request.path, request.get_header_value("Range"), response.status,
-                response.body.size());
+                {qint64(response.body.size()), -1});
     });
 }
 
@@ -187,25 +188,33 @@ void CatalogueServer::sendArchive(const httplib::Request &request, httplib::Resp
         response.set_header("Content-Range", answer->contentRange().toStdString());
     if (answer->length() == 0)
         return;
-    const auto sent = std::make_shared<qint64>(0);
+    const auto transfer = std::make_shared<Transfer>();
     response.set_content_provider(
         size_t(answer->length()), answer->contentType().toStdString(),
-        [this, answer, sent](size_t offset, size_t, httplib::DataSink &sink) {
-            return sendPart(answer, offset, sink, sent);
+        [this, answer, transfer](size_t offset, size_t, httplib::DataSink &sink) {
+            return sendPart(*answer, offset, sink, *transfer);
         },
         [this, method = request.method, path = request.path,
          range = request.get_header_value("Range"), status = response.status,
-         sent](bool) { log(method, path, range, status, size_t(*sent)); });
+         transfer](bool) { log(method, path, range, status, *transfer); });
 }
 
-bool CatalogueServer::sendPart(const std::shared_ptr<ArchiveAnswer> &answer, size_t offset,
-                               httplib::DataSink &sink, const std::shared_ptr<qint64> &sent)
+bool CatalogueServer::sendPart(ArchiveAnswer &answer, size_t offset, httplib::DataSink &sink,
+                               Transfer &transfer)
 {
     const qint64 at = qint64(offset);
     if (m_faults.stallAfter >= 0 && at >= m_faults.stallAfter) {
-        // Quiet, with the connection open, until the service stops.
-        std::unique_lock<std::mutex> lock(m_stopMutex);
-        m_stopped.wait(lock, [this] { return m_stopping; });
+        // Quiet, with the connection open, until the client gives up (the library's check of
+        // the socket sees it closed) or the service stops.
+        QElapsedTimer quiet;
+        quiet.start();
+        while (sink.is_writable()) {
+            std::unique_lock<std::mutex> lock(m_stopMutex);
+            if (m_stopped.wait_for(lock, std::chrono::milliseconds(100),
+                                   [this] { return m_stopping; }))
+                break;
+        }
+        transfer.stalledMs = quiet.elapsed();
         return false;
     }
     if (m_faults.cutAfter >= 0 && at >= m_faults.cutAfter)
@@ -215,15 +224,15 @@ bool CatalogueServer::sendPart(const std::shared_ptr<ArchiveAnswer> &answer, siz
         if (fault >= 0)
             most = qMin(most, fault - at);
     }
-    const QByteArray bytes = answer->read(at, most);
+    const QByteArray bytes = answer.read(at, most);
     if (bytes.isEmpty() || !sink.write(bytes.constData(), size_t(bytes.size())))
         return false;
-    *sent += bytes.size();
+    transfer.sent += bytes.size();
     return true;
 }
 
 void CatalogueServer::log(const std::string &method, std::string path, std::string range,
-                          int status, size_t bytes)
+                          int status, const Transfer &transfer)
 {
     // A decoded path may hold line breaks, and a Range anything; the log keeps one request per
     // line, in fields separated by blanks.
@@ -236,8 +245,10 @@ void CatalogueServer::log(const std::string &method, std::string path, std::stri
             c = '?';
     }
     const std::lock_guard<std::mutex> lock(m_logMutex);
-    std::cerr << method << ' ' << path << ' ' << status << ' ' << bytes;
+    std::cerr << method << ' ' << path << ' ' << status << ' ' << transfer.sent;
     if (!range.empty())
         std::cerr << " range=" << range;
+    if (transfer.stalledMs >= 0)
+        std::cerr << " stalled=" << transfer.stalledMs << "ms";
     std::cerr << std::endl;
 }

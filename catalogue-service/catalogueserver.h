@@ -6,6 +6,7 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -26,7 +27,7 @@ struct ServiceFaults
 // Serves one loaded catalogue over HTTP: the record arrays under "/api/..." and the module
 // archives at their download paths, whole or in the byte ranges asked for. Every request is
 // logged to stderr in one line: method, path, status, the bytes of the body actually sent,
-// and the Range asked for, if any.
+// the Range asked for, if any, and how long a stalled answer waited for its client to leave.
 class CatalogueServer
 {
 public:
@@ -46,12 +47,19 @@ private:
     void route();
     QString linkBase(const httplib::Request &request) const;
     void sendArchive(const httplib::Request &request, httplib::Response &response);
-    // Sends the next stretch of an archive's body from offset, counting the bytes that went
-    // into *sent; false when the body ends here.
-    bool sendPart(const std::shared_ptr<ArchiveAnswer> &answer, size_t offset,
-                  httplib::DataSink &sink, const std::shared_ptr<qint64> &sent);
+    // What went out for one request: the bytes of the body, and how long it stalled (in ms)
+    // until its client gave up, if it did.
+    struct Transfer
+    {
+        qint64 sent = 0;
+        qint64 stalledMs = -1;
+    };
+    // Sends the next stretch of an archive's body from offset, noting it in transfer; false
+    // when the body ends here.
+    bool sendPart(ArchiveAnswer &answer, size_t offset, httplib::DataSink &sink,
+                  Transfer &transfer);
     void log(const std::string &method, std::string path, std::string range, int status,
-             size_t bytes);
+             const Transfer &transfer);
 
     const Catalogue &m_catalogue;
     const ServiceFaults m_faults;

@@ -68,7 +68,7 @@ int main(int argc, char *argv[])
     const QCommandLineOption stallOption(
         QStringLiteral("stall-after"),
         QStringLiteral("Test fault: send this many bytes of an archive, then nothing until the "
-                       "service stops."),
+                       "client gives up or the service stops."),
         QStringLiteral("bytes"));
     const QCommandLineOption ignoreRangesOption(
         QStringLiteral("ignore-ranges"),

@@ -578,7 +578,8 @@ void CatalogueServiceTest::faults_showOnArchives()
     QCOMPARE(second.status, secondStatus);
     QCOMPARE(second.body.size(), secondStatus == 206 ? 10 : size);
 
-    // Once the service has stopped, a stalled answer is logged too, with the bytes that went.
+    // Each answer is logged once it has ended, a stalled one once its client gave up, with the
+    // bytes that actually went.
     service.process().terminate();
     QVERIFY(service.process().waitForFinished(30000));
     const QString line = QStringLiteral("GET %1 200 %2\n").arg(archivePath).arg(first.body.size());
