@@ -21,18 +21,13 @@ constexpr int partLifeDays = 7;
 
 const QString noSpace = QStringLiteral("there is not enough free space on the disk");
 
-// Why a transfer ended without its body, in words for the user; *retryable says whether the
-// same request may succeed later.
+// Why a transfer ended before its body was whole, in words for the user; *retryable says whether
+// the same request may succeed later.
 QString failureOf(const QNetworkReply *reply, bool stalled, bool *retryable)
 {
     *retryable = true;
     if (stalled)
         return QStringLiteral("the catalogue stopped answering");
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (status.isValid() && (status.toInt() < 200 || status.toInt() >= 300)) {
-        *retryable = false;
-        return QStringLiteral("the catalogue answered %1").arg(status.toInt());
-    }
     switch (reply->error()) {
     case QNetworkReply::RemoteHostClosedError:
     case QNetworkReply::NoError: // an answer shorter than it announced
@@ -163,6 +158,9 @@ void Download::answerStarted()
     if (status < 200 || status >= 300 || status == 206) {
         // An error page or a redirect is not an archive; it is read and dropped.
         m_answer = Answer::Refused;
+        m_reason = QStringLiteral("the catalogue answered %1").arg(status);
+        m_error = QStringLiteral("HTTP status %1").arg(status);
+        m_retryable = false;
         return;
     }
     // The whole body, from its first byte: the server cannot give ranges, or the version held

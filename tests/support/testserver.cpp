@@ -220,10 +220,15 @@ QStringList TestServer::requests() const
     return d->requests;
 }
 
-QList<QByteArray> TestServer::rangesAsked() const
+QList<QByteArray> TestServer::rangesAsked(const QString &path) const
 {
     std::lock_guard<std::mutex> guard(d->lock);
-    return d->ranges;
+    QList<QByteArray> ranges;
+    for (int i = 0; i < d->requests.size(); ++i) {
+        if (d->requests.at(i) == path)
+            ranges << d->ranges.at(i);
+    }
+    return ranges;
 }
 
 void TestServer::clearRequests()

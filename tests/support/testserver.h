@@ -45,8 +45,9 @@ public:
     int port() const;
     // Paths received so far, in order of arrival (percent-encoding kept as sent).
     QStringList requests() const;
-    // The Range header of every request, in order of arrival; empty for a request without.
-    QList<QByteArray> rangesAsked() const;
+    // The Range header of every request for path, in order of arrival; empty for a request
+    // without.
+    QList<QByteArray> rangesAsked(const QString &path) const;
     void clearRequests();
     // Releases every hanging request and stops listening.
     void stop();
