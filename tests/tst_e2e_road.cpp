@@ -50,6 +50,8 @@ private slots:
 private:
     void click(const QPoint &where) { m_session->click(where.x(), where.y()); }
     void startClient(int revision, const QStringList &serviceOptions = QStringList());
+    // "All Modules", letter M, its first module (malaria prevention), "Download Module".
+    void downloadFirstModuleOfM();
 
     std::unique_ptr<WindowLayout> m_layout;
     std::unique_ptr<DesktopSession> m_session;
@@ -76,17 +78,22 @@ void EndToEndRoadTest::startClient(int revision, const QStringList &serviceOptio
     QVERIFY(m_session->waitForServiceLog(QStringLiteral("GET /api/modules ")));
 }
 
-void EndToEndRoadTest::downloadFromAllModules_unpacksAndRecords()
+void EndToEndRoadTest::downloadFirstModuleOfM()
 {
-    startClient(1);
-    const QString library = m_session->libraryFolder();
-
     click(m_layout->tab(AllModules));
     click(m_layout->center("am_button_m"));
     QVERIFY(m_session->waitForServiceLog(QStringLiteral("GET /api/modules/letter/")));
     QTest::qWait(500);
     click(m_layout->listRow("listView_2", 0));
     click(m_layout->center("downloadModuleButton_2"));
+}
+
+void EndToEndRoadTest::downloadFromAllModules_unpacksAndRecords()
+{
+    startClient(1);
+    const QString library = m_session->libraryFolder();
+
+    downloadFirstModuleOfM();
 
     QVERIFY(m_session->waitForServiceLog(QStringLiteral("GET /archives/malaria-prevention.zip")));
     QVERIFY(
@@ -108,12 +115,7 @@ void EndToEndRoadTest::cutDownload_resumesOnTheNextClick()
     startClient(1, {QStringLiteral("--cut-after"), QString::number(half)});
     const QString library = m_session->libraryFolder();
 
-    click(m_layout->tab(AllModules));
-    click(m_layout->center("am_button_m"));
-    QVERIFY(m_session->waitForServiceLog(QStringLiteral("GET /api/modules/letter/")));
-    QTest::qWait(500);
-    click(m_layout->listRow("listView_2", 0));
-    click(m_layout->center("downloadModuleButton_2"));
+    downloadFirstModuleOfM();
     QVERIFY(m_session->waitForServiceLog(
         QStringLiteral("GET /archives/%1.zip 200 %2\n").arg(id).arg(half)));
 

@@ -12,6 +12,17 @@
 #include <QThread>
 #include <QtTest>
 
+namespace {
+// The name of the first record of each answer a spy caught; "" for an empty answer.
+QStringList firstNames(const QSignalSpy &spy)
+{
+    QStringList names;
+    for (const QList<QVariant> &answer : spy)
+        names << answer.at(0).toJsonArray().at(0).toObject().value("name").toString();
+    return names;
+}
+} // namespace
+
 class ModuleTest : public QObject
 {
     Q_OBJECT
@@ -186,9 +197,7 @@ void ModuleTest::newerPick_supersedesStalledRequest()
     QTest::qWait(100);
     // Each pick is answered once; the stalled one first and empty, the last pick last.
     QCOMPARE(spy.count(), 2);
-    QVERIFY(spy.at(0).at(0).toJsonArray().isEmpty());
-    QCOMPARE(spy.at(1).at(0).toJsonArray().at(0).toObject().value("name").toString(),
-             QStringLiteral("Fast"));
+    QCOMPARE(firstNames(spy), QStringList({"", "Fast"}));
 }
 
 void ModuleTest::answeredPick_isNotAnsweredAgainByANewerPick()
@@ -212,11 +221,7 @@ void ModuleTest::answeredPick_isNotAnsweredAgainByANewerPick()
 
     QTRY_COMPARE(spy.count(), 2);
     QTest::qWait(100);
-    QCOMPARE(spy.count(), 2);
-    QCOMPARE(spy.at(0).at(0).toJsonArray().at(0).toObject().value("name").toString(),
-             QStringLiteral("First"));
-    QCOMPARE(spy.at(1).at(0).toJsonArray().at(0).toObject().value("name").toString(),
-             QStringLiteral("Second"));
+    QCOMPARE(firstNames(spy), QStringList({"First", "Second"}));
 }
 
 void ModuleTest::failedRequests_areTriedAgainOnlyAtStartUp_data()
