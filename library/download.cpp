@@ -163,8 +163,8 @@ void Download::answerStarted()
         m_retryable = false;
         return;
     }
-    // The whole body, from its first byte: the server cannot give ranges, or the version held
-    // is not the one at the link any more.
+    // The whole body, from its first byte: nothing was held, or the server cannot give ranges,
+    // or the version held is not the one at the link any more.
     if (!fitsOnDisk(length - m_body.size())) {
         refuse(noSpace, QStringLiteral("%1 bytes announced").arg(length));
         return;
