@@ -91,9 +91,13 @@ void EndToEndRoadTest::downloadFirstModuleOfM()
 void EndToEndRoadTest::downloadFromAllModules_unpacksAndRecords()
 {
     startClient(1);
+    if (QTest::currentTestFailed())
+        return;
     const QString library = m_session->libraryFolder();
 
     downloadFirstModuleOfM();
+    if (QTest::currentTestFailed())
+        return;
 
     QVERIFY(m_session->waitForServiceLog(QStringLiteral("GET /archives/malaria-prevention.zip")));
     QVERIFY(
@@ -113,9 +117,13 @@ void EndToEndRoadTest::cutDownload_resumesOnTheNextClick()
     const qint64 half = size / 2;
     QVERIFY(size > 1000);
     startClient(1, {QStringLiteral("--cut-after"), QString::number(half)});
+    if (QTest::currentTestFailed())
+        return;
     const QString library = m_session->libraryFolder();
 
     downloadFirstModuleOfM();
+    if (QTest::currentTestFailed())
+        return;
     QVERIFY(m_session->waitForServiceLog(
         QStringLiteral("GET /archives/%1.zip 200 %2\n").arg(id).arg(half)));
 
@@ -148,6 +156,8 @@ void EndToEndRoadTest::cutDownload_resumesOnTheNextClick()
 void EndToEndRoadTest::wholeRoad_browseDownloadUpdateCopy()
 {
     startClient(1);
+    if (QTest::currentTestFailed())
+        return;
     const QString library = m_session->libraryFolder();
 
     // Modules by Topic: "Health and Wellness" (the sixth category) chooses its first topic,
