@@ -13,6 +13,11 @@ void MainWindow::writeLogMessage(QString message)
     bar->setValue(bar->maximum());
 }
 
+void MainWindow::showStatus(const QString &line)
+{
+    ui->statusBar->showMessage(line);
+}
+
 void MainWindow::copyComplete(int filesLeftOut)
 {
     if (filesLeftOut == 0)

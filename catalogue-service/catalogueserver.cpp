@@ -1,13 +1,17 @@
 #include "catalogueserver.h"
 
+#include "archiveanswer.h"
 #include "catalogue.h"
 
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QJsonDocument>
+#include <QLocale>
 #include <QRegularExpression>
 
 #include <sys/socket.h>
 
-#include <fstream>
 #include <iostream>
 #include <memory>
 
@@ -34,8 +38,9 @@ bool isWildcard(const std::string &host)
 
 } // namespace
 
-CatalogueServer::CatalogueServer(const Catalogue &catalogue, const std::string &host)
-    : m_catalogue(catalogue), m_host(host)
+CatalogueServer::CatalogueServer(const Catalogue &catalogue, const std::string &host,
+                                 const ServiceFaults &faults)
+    : m_catalogue(catalogue), m_faults(faults), m_host(host)
 {
     route();
 }
@@ -56,6 +61,11 @@ bool CatalogueServer::listen()
 
 void CatalogueServer::stop()
 {
+    {
+        const std::lock_guard<std::mutex> lock(m_stopMutex);
+        m_stopping = true;
+    }
+    m_stopped.notify_all();
     m_server.stop();
 }
 
@@ -109,7 +119,10 @@ void CatalogueServer::route()
             response.set_content("Not Found\n", "text/plain");
     });
     m_server.set_logger([this](const httplib::Request &request, const httplib::Response &response) {
-        log(request, response);
+        // A streamed archive is logged once it has gone, with the bytes that actually went.
+        if (!response.content_provider_)
+            log(request.method, request.path, request.get_header_value("Range"), response.status,
+                {qint64(response.body.size()), -1});
     });
 }
 
@@ -127,42 +140,115 @@ QString CatalogueServer::linkBase(const httplib::Request &request) const
     return QStringLiteral("http://127.0.0.1:%1").arg(m_port);
 }
 
-void CatalogueServer::sendArchive(const httplib::Request &request,
-                                  httplib::Response &response) const
+namespace {
+
+// "Sun, 06 Nov 1994 08:49:37 GMT".
+QByteArray httpDate(const QDateTime &time)
 {
+    return QLocale::c()
+        .toString(time.toUTC(), QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'"))
+        .toLatin1();
+}
+
+} // namespace
+
+void CatalogueServer::sendArchive(const httplib::Request &request, httplib::Response &response)
+{
+    // The library would cut the body by the request's ranges on its own, and not always as HTTP
+    // says (nothing for a range beyond the end, no length in its multipart headers); the
+    // answer below decides instead.
+    const_cast<httplib::Request &>(request).ranges.clear();
     const QString path = m_catalogue.archiveFile(QString::fromStdString(request.path));
-    auto file = std::make_shared<std::ifstream>();
-    if (!path.isEmpty())
-        file->open(path.toStdString(), std::ios::binary | std::ios::ate);
-    if (!file->is_open()) {
+    if (path.isEmpty()) {
         response.status = 404;
         return;
     }
-    const auto size = static_cast<size_t>(file->tellg());
+    // The version is the file's size and time, or, to show a changed archive, a new one at
+    // every request.
+    const QFileInfo file(path);
+    const int changes = m_faults.changeValidator ? ++m_archiveRequests : 0;
+    QByteArray tag = QByteArray::number(file.size(), 16) + '-' +
+                     QByteArray::number(file.lastModified().toMSecsSinceEpoch(), 16);
+    if (changes > 0)
+        tag += '-' + QByteArray::number(changes);
+    const ArchiveAnswer::Version version{'"' + tag + '"',
+                                         httpDate(file.lastModified().addSecs(changes))};
+    const auto answer = std::make_shared<ArchiveAnswer>(
+        path, version, QByteArray::fromStdString(request.get_header_value("Range")),
+        QByteArray::fromStdString(request.get_header_value("If-Range")), !m_faults.ignoreRanges);
+    if (!answer->isOpen()) {
+        response.status = 404;
+        return;
+    }
+    response.status = answer->status();
+    response.set_header("Accept-Ranges", "bytes");
+    response.set_header("ETag", version.etag.toStdString());
+    response.set_header("Last-Modified", version.lastModified.toStdString());
+    if (!answer->contentRange().isEmpty())
+        response.set_header("Content-Range", answer->contentRange().toStdString());
+    if (answer->length() == 0)
+        return;
+    const auto transfer = std::make_shared<Transfer>();
     response.set_content_provider(
-        size, "application/zip", [file](size_t offset, size_t length, httplib::DataSink &sink) {
-            char buffer[64 * 1024];
-            file->seekg(static_cast<std::streamoff>(offset));
-            file->read(buffer, static_cast<std::streamsize>(std::min(length, sizeof buffer)));
-            const std::streamsize got = file->gcount();
-            if (got <= 0)
-                return false;
-            sink.write(buffer, static_cast<size_t>(got));
-            return true;
-        });
+        size_t(answer->length()), answer->contentType().toStdString(),
+        [this, answer, transfer](size_t offset, size_t, httplib::DataSink &sink) {
+            return sendPart(*answer, offset, sink, *transfer);
+        },
+        [this, method = request.method, path = request.path,
+         range = request.get_header_value("Range"), status = response.status,
+         transfer](bool) { log(method, path, range, status, *transfer); });
 }
 
-void CatalogueServer::log(const httplib::Request &request, const httplib::Response &response)
+bool CatalogueServer::sendPart(ArchiveAnswer &answer, size_t offset, httplib::DataSink &sink,
+                               Transfer &transfer)
 {
-    // Archives are streamed, so their body stays empty and the length is the one announced.
-    const size_t bytes = response.body.empty() ? response.content_length_ : response.body.size();
-    // A decoded path may hold line breaks; the log keeps one request per line.
-    std::string path = request.path;
+    const qint64 at = qint64(offset);
+    if (m_faults.stallAfter >= 0 && at >= m_faults.stallAfter) {
+        // Quiet, with the connection open, until the client gives up (the library's check of
+        // the socket sees it closed) or the service stops.
+        QElapsedTimer quiet;
+        quiet.start();
+        while (sink.is_writable()) {
+            std::unique_lock<std::mutex> lock(m_stopMutex);
+            if (m_stopped.wait_for(lock, std::chrono::milliseconds(100),
+                                   [this] { return m_stopping; }))
+                break;
+        }
+        transfer.stalledMs = quiet.elapsed();
+        return false;
+    }
+    if (m_faults.cutAfter >= 0 && at >= m_faults.cutAfter)
+        return false; // the connection closes with the body cut short
+    qint64 most = 256 * 1024;
+    for (const qint64 fault : {m_faults.stallAfter, m_faults.cutAfter}) {
+        if (fault >= 0)
+            most = qMin(most, fault - at);
+    }
+    const QByteArray bytes = answer.read(at, most);
+    if (bytes.isEmpty() || !sink.write(bytes.constData(), size_t(bytes.size())))
+        return false;
+    transfer.sent += bytes.size();
+    return true;
+}
+
+void CatalogueServer::log(const std::string &method, std::string path, std::string range,
+                          int status, const Transfer &transfer)
+{
+    // A decoded path may hold line breaks, and a Range anything; the log keeps one request per
+    // line, in fields separated by blanks.
     for (char &c : path) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
             c = '?';
     }
+    for (char &c : range) {
+        if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7f)
+            c = '?';
+    }
     const std::lock_guard<std::mutex> lock(m_logMutex);
-    std::cerr << request.method << ' ' << path << ' ' << response.status << ' ' << bytes
-              << std::endl;
+    std::cerr << method << ' ' << path << ' ' << status << ' ' << transfer.sent;
+    if (!range.empty())
+        std::cerr << " range=" << range;
+    if (transfer.stalledMs >= 0)
+        std::cerr << " stalled=" << transfer.stalledMs << "ms";
+    std::cerr << std::endl;
 }

@@ -60,7 +60,25 @@ int main(int argc, char *argv[])
         QStringLiteral("revision"),
         QStringLiteral("Catalogue revision to publish: 1, or 2 for the updated modules."),
         QStringLiteral("n"), QStringLiteral("1"));
-    parser.addOptions({hostOption, portOption, catalogueOption, revisionOption});
+    // Faults for tests and the benchmark, shown on every module archive sent.
+    const QCommandLineOption cutOption(
+        QStringLiteral("cut-after"),
+        QStringLiteral("Test fault: close the connection after this many bytes of an archive."),
+        QStringLiteral("bytes"));
+    const QCommandLineOption stallOption(
+        QStringLiteral("stall-after"),
+        QStringLiteral("Test fault: send this many bytes of an archive, then nothing until the "
+                       "client gives up or the service stops."),
+        QStringLiteral("bytes"));
+    const QCommandLineOption ignoreRangesOption(
+        QStringLiteral("ignore-ranges"),
+        QStringLiteral("Test fault: answer every archive request with the whole archive."));
+    const QCommandLineOption changeValidatorOption(
+        QStringLiteral("change-validator"),
+        QStringLiteral("Test fault: give each archive request a new ETag and Last-Modified, as "
+                       "if the archive had changed in between."));
+    parser.addOptions({hostOption, portOption, catalogueOption, revisionOption, cutOption,
+                       stallOption, ignoreRangesOption, changeValidatorOption});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         return fail(QStringLiteral("unexpected argument: ") + parser.positionalArguments().first());
@@ -74,6 +92,20 @@ int main(int argc, char *argv[])
         return fail(QStringLiteral("--revision must be 1 or 2"));
     const int revision = revisionText.toInt();
 
+    ServiceFaults faults;
+    for (const auto &[option, bytes] :
+         {std::pair{&cutOption, &faults.cutAfter}, std::pair{&stallOption, &faults.stallAfter}}) {
+        if (!parser.isSet(*option))
+            continue;
+        bool ok = false;
+        *bytes = parser.value(*option).toLongLong(&ok);
+        if (!ok || *bytes < 0)
+            return fail(
+                QStringLiteral("--%1 needs a number of bytes").arg(option->names().first()));
+    }
+    faults.ignoreRanges = parser.isSet(ignoreRangesOption);
+    faults.changeValidator = parser.isSet(changeValidatorOption);
+
     Catalogue catalogue;
     QString error;
     const QString folder = parser.value(catalogueOption);
@@ -81,7 +113,7 @@ int main(int argc, char *argv[])
         return fail(error);
 
     const std::string host = parser.value(hostOption).toStdString();
-    CatalogueServer server(catalogue, host);
+    CatalogueServer server(catalogue, host, faults);
     const int boundPort = server.bind(port);
     if (boundPort < 0) {
         return fail(

@@ -1,30 +1,75 @@
 #include "library/download.h"
 
+#include "library/archivepath.h"
+#include "library/httpranges.h"
+#include "worker/networktiming.h"
+#include "worker/stallwatch.h"
+
+#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QStorageInfo>
 #include <QUrl>
 
 namespace {
+
 // The reply holds at most this much of the body before it waits for us to read it.
 constexpr qint64 readBufferSize = 1024 * 1024;
+// A part nobody has continued for this long is not worth its disk space.
+constexpr int partLifeDays = 7;
+
+const QString noSpace = QStringLiteral("there is not enough free space on the disk");
+
+// Why a transfer ended before its body was whole, in words for the user; *retryable says whether
+// the same request may succeed later.
+QString failureOf(const QNetworkReply *reply, bool stalled, bool *retryable)
+{
+    *retryable = true;
+    if (stalled)
+        return QStringLiteral("the catalogue stopped answering");
+    switch (reply->error()) {
+    case QNetworkReply::RemoteHostClosedError:
+    case QNetworkReply::NoError: // an answer shorter than it announced
+        return QStringLiteral("the connection was cut");
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::HostNotFoundError:
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::UnknownNetworkError:
+        return QStringLiteral("the catalogue did not answer");
+    case QNetworkReply::SslHandshakeFailedError:
+        *retryable = false;
+        return QStringLiteral("the catalogue's certificate is not trusted");
+    case QNetworkReply::ProtocolUnknownError:
+    case QNetworkReply::ProtocolInvalidOperationError:
+        *retryable = false;
+        return QStringLiteral("the download link is not valid");
+    default:
+        *retryable = false;
+        return QStringLiteral("the transfer failed");
+    }
+}
+
 } // namespace
 
-Download::Download(int kind, const QJsonObject &record, const QString &archivePath, QObject *parent)
-    : QObject(parent), m_kind(kind), m_record(record), m_archivePath(archivePath),
-      m_archive(archivePath)
+Download::Download(int kind, const QJsonObject &record, const QString &libraryFolder,
+                   QObject *parent)
+    : QObject(parent), m_kind(kind), m_record(record), m_libraryFolder(libraryFolder),
+      m_archivePath(ArchivePath::forModule(libraryFolder, moduleId())),
+      m_partial(libraryFolder, moduleId())
 {
+    m_pause.setSingleShot(true);
+    connect(&m_pause, &QTimer::timeout, this, &Download::request);
 }
 
 Download::~Download()
 {
-    if (m_reply) {
-        // Nobody waits for this transfer any more; a partial archive is discarded with
-        // m_archive, which was never committed.
+    // The reply goes with us and aborts its transfer; what arrived stays in the part, for the
+    // next download of the module.
+    if (m_reply)
         m_reply->disconnect(this);
-        if (!m_reply->isFinished())
-            m_reply->abort();
-    }
 }
 
 QString Download::moduleId() const
@@ -34,85 +79,222 @@ QString Download::moduleId() const
 
 void Download::start(QNetworkAccessManager *network, const QString &link)
 {
-    // The body is written to a temporary file beside the archive path and renamed into
-    // place only on success, so the worker never meets a partial archive.
-    m_archiveOpen = m_archive.open(QIODevice::WriteOnly);
-    if (!m_archiveOpen)
-        m_error = m_archive.errorString();
+    m_network = network;
+    m_link = link;
+    PartialDownload::removeStale(m_libraryFolder,
+                                 QDateTime::currentDateTime().addDays(-partLifeDays));
+    request();
+}
+
+void Download::request()
+{
+    m_answer = Answer::Awaited;
+    m_retryable = true;
+    m_reason.clear();
+    m_error.clear();
+    m_held = m_partial.heldFor(m_link, &m_heldVersion);
+    // Whatever lies there cannot be continued.
+    if (m_held == 0)
+        m_partial.remove();
+    m_body.setFileName(m_partial.bodyPath());
+    if (!m_body.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+        m_reason = QStringLiteral("the library folder cannot be written");
+        m_error = m_body.errorString();
+        // Reported once control is back in the event loop, as every other end is.
+        QMetaObject::invokeMethod(
+            this, [this] { end(Outcome::FileUnavailable); }, Qt::QueuedConnection);
+        return;
+    }
 
     // No redirect is followed: the archive must come from the link itself.
-    m_reply = network->get(QNetworkRequest(QUrl(link, QUrl::TolerantMode)));
+    QNetworkRequest request(QUrl(m_link, QUrl::TolerantMode));
+    // Ranges count the bytes as stored; an answer compressed on the way would count others.
+    request.setRawHeader("Accept-Encoding", "identity");
+    if (m_held > 0) {
+        request.setRawHeader("Range", HttpRanges::rangeHeader({HttpRanges::Wanted::from(m_held)}));
+        request.setRawHeader("If-Range", m_heldVersion.validator());
+    }
+    m_reply = m_network->get(request);
     m_reply->setParent(this);
     m_reply->setReadBufferSize(readBufferSize);
-    connect(m_reply, &QNetworkReply::downloadProgress, this, &Download::progress);
+    m_watch = new StallWatch(m_reply);
+    connect(m_reply, &QNetworkReply::metaDataChanged, this, &Download::answerStarted);
     connect(m_reply, &QNetworkReply::readyRead, this, &Download::receive);
-    connect(m_reply, &QNetworkReply::finished, this, &Download::complete);
-
-    // With nowhere to put the body there is no point in fetching it; the transfer ends as
-    // soon as control returns to the event loop.
-    if (!m_archiveOpen)
-        QMetaObject::invokeMethod(m_reply, &QNetworkReply::abort, Qt::QueuedConnection);
+    connect(m_reply, &QNetworkReply::downloadProgress, this, &Download::reportProgress);
+    connect(m_reply, &QNetworkReply::finished, this, &Download::transferEnded);
 }
 
-bool Download::answerAccepted() const
+void Download::answerStarted()
 {
-    const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    const int code = status.toInt();
-    return status.isValid() && code >= 200 && code < 300;
+    const QVariant statusAttribute = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (m_answer != Answer::Awaited || !statusAttribute.isValid())
+        return;
+    const int status = statusAttribute.toInt();
+    PartialDownload::Version offered;
+    offered.etag = HttpRanges::strongEtag(m_reply->rawHeader("ETag"));
+    offered.lastModified = m_reply->rawHeader("Last-Modified");
+    const QVariant announced = m_reply->header(QNetworkRequest::ContentLengthHeader);
+    const qint64 length = announced.isValid() ? announced.toLongLong() : -1;
+
+    if (m_held > 0 && (status == 206 || status == 416)) {
+        const HttpRanges::ContentRange range =
+            HttpRanges::parseContentRange(m_reply->rawHeader("Content-Range"));
+        offered.length = range.total;
+        // Only the rest of the same version, to its end, continues the part.
+        if (status == 416 || !range.valid || range.unsatisfied || range.span.first != m_held ||
+            range.span.last != range.total - 1 || !offered.continues(m_heldVersion)) {
+            startOver();
+            return;
+        }
+        if (!fitsOnDisk(range.span.length())) {
+            refuse(noSpace, QStringLiteral("%1 more bytes announced").arg(range.span.length()));
+            return;
+        }
+        m_answer = Answer::Continues;
+        m_offset = m_held;
+        m_version = m_heldVersion;
+        return;
+    }
+    if (status < 200 || status >= 300 || status == 206) {
+        // An error page or a redirect is not an archive; it is read and dropped.
+        m_answer = Answer::Refused;
+        m_reason = QStringLiteral("the catalogue answered %1").arg(status);
+        m_error = QStringLiteral("HTTP status %1").arg(status);
+        m_retryable = false;
+        return;
+    }
+    // The whole body, from its first byte: nothing was held, or the server cannot give ranges,
+    // or the version held is not the one at the link any more.
+    if (!fitsOnDisk(length - m_body.size())) {
+        refuse(noSpace, QStringLiteral("%1 bytes announced").arg(length));
+        return;
+    }
+    m_body.resize(0);
+    m_answer = Answer::Whole;
+    m_offset = 0;
+    offered.length = length;
+    m_version = offered;
+    // Without a validator and a length, nothing received can ever be continued.
+    if (offered.validator().isEmpty() || length < 0 || !m_partial.writeInfo(m_link, offered))
+        QFile::remove(m_partial.infoPath());
 }
 
-void Download::fail(const QString &error)
+void Download::startOver()
 {
-    if (m_error.isEmpty())
-        m_error = error;
-    m_discarding = true;
+    // Deleting the reply ends its transfer; the bytes held belong to another version.
+    m_reply->disconnect(this);
+    m_reply->deleteLater();
+    m_reply = nullptr;
+    m_body.close();
+    m_partial.remove();
+    request();
 }
 
 void Download::receive()
 {
+    QNetworkReply *reply = m_reply;
+    answerStarted();
+    if (reply != m_reply)
+        return;
     while (m_reply->bytesAvailable() > 0) {
         const QByteArray chunk = m_reply->read(readBufferSize);
         if (chunk.isEmpty())
             break;
-        if (!m_archiveOpen || m_discarding)
+        if (m_answer != Answer::Whole && m_answer != Answer::Continues)
             continue;
-        // An error page or a redirect is not an archive; it is read and dropped.
-        if (!answerAccepted()) {
-            m_discarding = true;
+        if (m_body.write(chunk) != chunk.size()) {
+            // No half-written archive stays behind a disk that is full or failing.
+            const QString error = m_body.errorString();
+            m_body.close();
+            m_partial.remove();
+            refuse(fitsOnDisk(chunk.size())
+                       ? QStringLiteral("the archive could not be written in the library folder")
+                       : noSpace,
+                   error);
             continue;
         }
-        if (m_archive.write(chunk) != chunk.size()) {
-            fail(QStringLiteral("cannot write the archive: ") + m_archive.errorString());
-            // Fetching the rest would only fill the disk further.
-            QMetaObject::invokeMethod(m_reply, &QNetworkReply::abort, Qt::QueuedConnection);
-        }
+        m_receivedBytes = true;
     }
 }
 
-void Download::complete()
+void Download::reportProgress(qint64 bytesReceived, qint64 bytesTotal)
+{
+    if (m_answer == Answer::Whole || m_answer == Answer::Continues)
+        emit progress(m_offset + bytesReceived, bytesTotal < 0 ? -1 : m_offset + bytesTotal);
+}
+
+void Download::refuse(const QString &reason, const QString &error)
+{
+    m_reason = reason;
+    m_error = error;
+    m_retryable = false;
+    m_answer = Answer::Refused;
+    // Fetching the rest would only cost time and disk; the transfer ends once control is back
+    // in the event loop.
+    QMetaObject::invokeMethod(m_reply, &QNetworkReply::abort, Qt::QueuedConnection);
+}
+
+bool Download::fitsOnDisk(qint64 bytes) const
+{
+    if (bytes <= 0)
+        return true;
+    const QStorageInfo disk(m_libraryFolder);
+    // A file system that reports no size at all (some FUSE drivers) says nothing of its room.
+    return !disk.isValid() || disk.bytesTotal() <= 0 || bytes <= disk.bytesAvailable();
+}
+
+void Download::transferEnded()
 {
     receive();
-    if (!m_archiveOpen) {
-        m_outcome = Outcome::FileUnavailable;
-    } else {
-        const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-        if (m_reply->error() != QNetworkReply::NoError)
-            fail(m_reply->errorString());
-        else if (!status.isValid())
-            fail(QStringLiteral("no HTTP status in the answer"));
-        else if (!answerAccepted())
-            fail(QStringLiteral("HTTP status %1").arg(status.toInt()));
+    QNetworkReply *reply = m_reply;
+    m_reply = nullptr;
+    reply->deleteLater();
+    m_body.close();
 
-        if (!m_discarding && m_archive.commit()) {
-            m_outcome = Outcome::Saved;
-        } else {
-            if (!m_discarding)
-                fail(QStringLiteral("cannot save the archive: ") + m_archive.errorString());
-            // Removes the temporary file; nothing ever appears at the archive path.
-            m_archive.cancelWriting();
-            m_archive.commit();
-            m_outcome = Outcome::Failed;
-        }
+    const bool complete =
+        reply->error() == QNetworkReply::NoError &&
+        (m_version.length < 0 || QFileInfo(m_partial.bodyPath()).size() == m_version.length);
+    if ((m_answer == Answer::Whole || m_answer == Answer::Continues) && complete) {
+        end(save() ? Outcome::Saved : Outcome::Failed);
+        return;
     }
+    if (m_reason.isEmpty()) {
+        bool retryable = true;
+        m_reason = failureOf(reply, m_watch->stalled(), &retryable);
+        m_error = reply->error() == QNetworkReply::NoError
+                      ? QStringLiteral("the body ended before its announced length")
+                      : reply->errorString();
+        m_retryable = retryable;
+    }
+    // Only a transfer that was getting somewhere is worth trying again at once.
+    if (m_retryable && m_receivedBytes && m_retry < retries) {
+        const int pause = NetworkTiming::retryPause(m_retry++);
+        emit retrying(m_reason, m_retry, retries, pause);
+        m_pause.start(pause);
+        return;
+    }
+    PartialDownload::Version held;
+    if (m_partial.heldFor(m_link, &held) == 0)
+        m_partial.remove();
+    end(Outcome::Failed);
+}
+
+bool Download::save()
+{
+    // An archive left at the path by an earlier run would stop the rename.
+    QFile::remove(m_archivePath);
+    if (!QFile::rename(m_partial.bodyPath(), m_archivePath)) {
+        m_reason = QStringLiteral("the archive could not be saved in the library folder");
+        m_error = QStringLiteral("cannot rename %1 to %2").arg(m_partial.bodyPath(), m_archivePath);
+        m_partial.remove();
+        return false;
+    }
+    QFile::remove(m_partial.infoPath());
+    return true;
+}
+
+void Download::end(Outcome outcome)
+{
+    m_outcome = outcome;
     emit finished();
 }

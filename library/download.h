@@ -1,16 +1,22 @@
 #pragma once
 
+#include "library/partialdownload.h"
+
+#include <QFile>
 #include <QJsonObject>
 #include <QObject>
-#include <QSaveFile>
 #include <QString>
+#include <QTimer>
 
 class QNetworkAccessManager;
 class QNetworkReply;
+class StallWatch;
 
 // One module archive on its way from the catalogue to the library folder. The body goes to
-// disk as it arrives, so memory does not grow with the archive; the archive appears at its
-// path only once the whole body has arrived with a successful answer.
+// disk as it arrives, into a hidden part beside the archive path, so memory does not grow with
+// the archive; the archive appears at its path only once the whole body has arrived with a
+// successful answer. A transfer that fails keeps what it received: the next download of the
+// module, or the retry that follows a cut, asks only for the rest.
 class Download : public QObject
 {
     Q_OBJECT
@@ -20,15 +26,17 @@ public:
         Running,
         Saved,          // the archive stands complete at its path
         Failed,         // the transfer did not succeed; nothing was saved
-        FileUnavailable // the archive could not be created in the library folder
+        FileUnavailable // nothing can be written in the library folder
     };
+    // A cut or stalled transfer that received bytes is tried again this many times.
+    static constexpr int retries = 3;
 
     // kind is the window's download kind; record is fixed here and never changes afterwards.
-    Download(int kind, const QJsonObject &record, const QString &archivePath,
+    Download(int kind, const QJsonObject &record, const QString &libraryFolder,
              QObject *parent = nullptr);
     ~Download() override;
 
-    // Sends the request through network; finished() follows once the transfer is over.
+    // Sends the request through network; finished() follows once the download is over.
     void start(QNetworkAccessManager *network, const QString &link);
 
     int kind() const { return m_kind; }
@@ -36,26 +44,59 @@ public:
     QString moduleId() const;
     QString archivePath() const { return m_archivePath; }
     Outcome outcome() const { return m_outcome; }
-    // Why the download did not save its archive.
+    // Why the download did not save its archive, as a phrase that reads after "Could not
+    // download Hand Washing: ".
+    QString reason() const { return m_reason; }
+    // What went wrong, in the network layer's or the file system's words.
     QString error() const { return m_error; }
 
 signals:
+    // Counts the bytes held from an earlier transfer too.
     void progress(qint64 bytesReceived, qint64 bytesTotal);
+    // The transfer failed after bytes had arrived; it resumes after pauseMs.
+    void retrying(const QString &reason, int retry, int retries, int pauseMs);
     void finished();
 
 private:
+    enum class Answer {
+        Awaited,   // no headers yet
+        Whole,     // the body from its first byte
+        Continues, // the rest of the bytes held
+        Refused    // not a body to keep: an error status, or a transfer given up
+    };
+
+    void request();
+    void answerStarted();
+    void startOver();
     void receive();
-    void complete();
-    bool answerAccepted() const;
-    void fail(const QString &error);
+    void reportProgress(qint64 bytesReceived, qint64 bytesTotal);
+    void transferEnded();
+    void refuse(const QString &reason, const QString &error);
+    bool fitsOnDisk(qint64 bytes) const;
+    bool save();
+    void end(Outcome outcome);
 
     const int m_kind;
     const QJsonObject m_record;
+    const QString m_libraryFolder;
     const QString m_archivePath;
+    const PartialDownload m_partial;
+    QNetworkAccessManager *m_network = nullptr;
+    QString m_link;
     QNetworkReply *m_reply = nullptr;
-    QSaveFile m_archive;
-    bool m_archiveOpen = false;
-    bool m_discarding = false;
+    StallWatch *m_watch = nullptr;
+    QFile m_body;
+    Answer m_answer = Answer::Awaited;
+    // What the part held when the request went out, and where this answer's bytes begin.
+    qint64 m_held = 0;
+    PartialDownload::Version m_heldVersion;
+    PartialDownload::Version m_version;
+    qint64 m_offset = 0;
+    bool m_receivedBytes = false;
+    bool m_retryable = true;
+    int m_retry = 0;
+    QTimer m_pause;
     Outcome m_outcome = Outcome::Running;
+    QString m_reason;
     QString m_error;
 };

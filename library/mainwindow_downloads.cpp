@@ -4,6 +4,7 @@
 #include "library/archivepath.h"
 #include "library/download.h"
 #include "library/libraryindex.h"
+#include "library/statusline.h"
 
 #include <QDebug>
 #include <QNetworkAccessManager>
@@ -183,10 +184,12 @@ void MainWindow::downloadFinished(int cflag)
     case Download::Outcome::FileUnavailable:
         // Without a place for archives no later download can succeed either: stop here.
         qDebug() << "Cannot create the archive of module" << moduleId << ":" << download->error();
+        showStatus(StatusLine::downloadFailed(download->record(), download->reason()));
         return;
     case Download::Outcome::Failed:
     case Download::Outcome::Running:
         qDebug() << "Download of module" << moduleId << "failed:" << download->error();
+        showStatus(StatusLine::downloadFailed(download->record(), download->reason()));
         break;
     case Download::Outcome::Saved:
         // Recorded in the library index only once the worker has unpacked it in full.
@@ -261,12 +264,18 @@ void MainWindow::startDownload(int cflag, const QJsonObject &record, const QStri
     if (cflag < 0 || cflag > 3)
         return;
 
-    const QString archive =
-        ArchivePath::forModule(settings.value(moduleDirectoryKey).toString(), idOf(record));
-    m_downloads.push_back(std::make_unique<Download>(cflag, record, archive, this));
+    m_downloads.push_back(std::make_unique<Download>(
+        cflag, record, settings.value(moduleDirectoryKey).toString(), this));
     Download *download = m_downloads.back().get();
     connect(download, &Download::progress, this, progressSlots[cflag]);
     connect(download, &Download::finished, this, completionSlots[cflag]);
+    connect(download, &Download::retrying, this,
+            [this, download](const QString &reason, int retry, int retries, int pauseMs) {
+                qDebug() << "Download of module" << download->moduleId() << "failed:" << reason
+                         << "- trying again in" << pauseMs << "ms";
+                showStatus(StatusLine::downloadRetrying(download->record(), reason, retry, retries,
+                                                        pauseMs));
+            });
     download->start(m_network, link);
 }
 
@@ -281,11 +290,13 @@ void MainWindow::installExtracted(const QString &status)
     m_awaitingExtraction.pop_front();
     if (status != QLatin1String("success")) {
         qDebug() << "Module" << idOf(record) << "was not installed:" << status;
+        showStatus(StatusLine::unpacked(record, status));
         return;
     }
     const LibraryIndex::Result merged =
         LibraryIndex::merge(settings.value(moduleDirectoryKey).toString(), record);
     if (!merged.ok)
         qDebug().noquote() << merged.error;
+    showStatus(merged.ok ? StatusLine::unpacked(record, status) : StatusLine::notRecorded(record));
     updateModuleTable();
 }

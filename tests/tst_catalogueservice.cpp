@@ -1,4 +1,6 @@
 // The stand-in catalogue service, run as its own process and asked over HTTP on loopback.
+#include "library/byterangereader.h"
+#include "library/httpranges.h"
 #include "support/testenvironment.h"
 
 #include <QApplication>
@@ -34,7 +36,11 @@ struct Answer
 {
     int status = 0;
     QByteArray body;
+    QNetworkReply::NetworkError error = QNetworkReply::NoError;
+    QMap<QByteArray, QByteArray> headers;
 };
+
+const QString archivePath = QStringLiteral("/archives/hand-washing.zip");
 
 QJsonArray readSourceArray(const QString &name)
 {
@@ -129,6 +135,10 @@ private slots:
     void archives_areModuleFoldersOfTheAnnouncedSize();
     void revision2_updatesSomeModules();
     void requests_areLoggedOneLineEach();
+    void archiveRanges_areAnsweredAsHttpSays_data();
+    void archiveRanges_areAnsweredAsHttpSays();
+    void faults_showOnArchives_data();
+    void faults_showOnArchives();
     void badCatalogue_exitsWithMessage_data();
     void badCatalogue_exitsWithMessage();
     void busyPort_exitsWithMessage();
@@ -137,7 +147,8 @@ private slots:
 
 private:
     // Without an encoding, asks the way the client does (compressed answers accepted).
-    Answer get(const QString &url, const QByteArray &encoding = {});
+    Answer get(const QString &url, const QByteArray &encoding = {},
+               const QMap<QByteArray, QByteArray> &headers = {}, int timeoutMs = 0);
     QJsonArray getArray(const QString &path);
 
     std::unique_ptr<ServiceProcess> m_service;
@@ -158,19 +169,32 @@ void CatalogueServiceTest::cleanupTestCase()
     m_service.reset();
 }
 
-Answer CatalogueServiceTest::get(const QString &url, const QByteArray &encoding)
+Answer CatalogueServiceTest::get(const QString &url, const QByteArray &encoding,
+                                 const QMap<QByteArray, QByteArray> &headers, int timeoutMs)
 {
     QNetworkRequest request{QUrl(url)};
     if (!encoding.isEmpty())
         request.setRawHeader("Accept-Encoding", encoding);
+    for (auto header = headers.begin(); header != headers.end(); ++header)
+        request.setRawHeader(header.key(), header.value());
+    request.setTransferTimeout(timeoutMs);
     std::unique_ptr<QNetworkReply> reply(m_network.get(request));
+    Answer answer;
+    // Read as it arrives: a reply given up drops what it holds.
+    QObject::connect(reply.get(), &QNetworkReply::readyRead, [&answer, &reply] {
+        if (reply->isOpen())
+            answer.body += reply->readAll();
+    });
     if (!reply->isFinished()) {
         QSignalSpy finished(reply.get(), &QNetworkReply::finished);
         finished.wait(30000);
     }
-    Answer answer;
     answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    answer.body = reply->readAll();
+    if (reply->isOpen())
+        answer.body += reply->readAll();
+    answer.error = reply->error();
+    for (const QNetworkReply::RawHeaderPair &header : reply->rawHeaderPairs())
+        answer.headers.insert(header.first.toLower(), header.second);
     return answer;
 }
 
@@ -436,6 +460,139 @@ void CatalogueServiceTest::requests_areLoggedOneLineEach()
     const QStringList lines = service.errors().split('\n');
     QVERIFY2(lines.contains(topicsLine), qPrintable(service.errors()));
     QVERIFY(lines.contains(missingLine));
+}
+
+void CatalogueServiceTest::archiveRanges_areAnsweredAsHttpSays_data()
+{
+    QTest::addColumn<QByteArray>("range");
+    // "" for none, "etag" or "date" for the archive's own validator, anything else as it is.
+    QTest::addColumn<QByteArray>("ifRange");
+    QTest::addColumn<int>("status");
+    // The parts expected, as "first-last" pairs; "end" stands for the archive's last byte.
+    QTest::addColumn<QString>("parts");
+
+    QTest::newRow("none") << QByteArray() << QByteArray() << 200 << "0-end";
+    QTest::newRow("one") << QByteArray("bytes=10-19") << QByteArray() << 206 << "10-19";
+    QTest::newRow("to the end") << QByteArray("bytes=4000-") << QByteArray() << 206 << "4000-end";
+    QTest::newRow("several, in the order asked")
+        << QByteArray("bytes=100-199, 0-3") << QByteArray() << 206 << "100-199,0-3";
+    QTest::newRow("If-Range with the ETag")
+        << QByteArray("bytes=10-19") << QByteArray("etag") << 206 << "10-19";
+    QTest::newRow("If-Range with the date")
+        << QByteArray("bytes=10-19") << QByteArray("date") << 206 << "10-19";
+    QTest::newRow("If-Range with another version")
+        << QByteArray("bytes=10-19") << QByteArray("\"other\"") << 200 << "0-end";
+    QTest::newRow("beyond the end") << QByteArray("bytes=999999-") << QByteArray() << 416 << "";
+}
+
+void CatalogueServiceTest::archiveRanges_areAnsweredAsHttpSays()
+{
+    QFETCH(QByteArray, range);
+    QFETCH(QByteArray, ifRange);
+    QFETCH(int, status);
+    QFETCH(QString, parts);
+    const Answer whole = get(m_service->url() + archivePath);
+    const QByteArray archive = whole.body;
+    QVERIFY(archive.size() > 4000);
+    QCOMPARE(whole.headers.value("accept-ranges"), QByteArray("bytes"));
+
+    QMap<QByteArray, QByteArray> headers;
+    if (!range.isEmpty())
+        headers.insert("Range", range);
+    if (ifRange == "etag")
+        headers.insert("If-Range", whole.headers.value("etag"));
+    else if (ifRange == "date")
+        headers.insert("If-Range", whole.headers.value("last-modified"));
+    else if (!ifRange.isEmpty())
+        headers.insert("If-Range", ifRange);
+    const Answer answer = get(m_service->url() + archivePath, "identity", headers);
+    QCOMPARE(answer.status, status);
+
+    // What the parts hold, each placed where it belongs in the archive.
+    QByteArray expected(archive.size(), '.'), received(archive.size(), '.');
+    for (const QString &part : parts.split(',', Qt::SkipEmptyParts)) {
+        const qint64 first = part.section('-', 0, 0).toLongLong();
+        const QString last = part.section('-', 1);
+        const qint64 end = last == "end" ? archive.size() - 1 : last.toLongLong();
+        expected.replace(int(first), int(end - first + 1),
+                         archive.mid(int(first), int(end - first + 1)));
+    }
+    const QByteArray boundary = HttpRanges::multipartBoundary(answer.headers.value("content-type"));
+    if (!boundary.isEmpty()) {
+        ByteRangeReader reader(boundary);
+        QVector<ByteRangeReader::Piece> pieces;
+        QVERIFY(reader.read(answer.body, &pieces));
+        QVERIFY(reader.finished());
+        QCOMPARE(pieces.size(), parts.count(',') + 1);
+        for (const ByteRangeReader::Piece &piece : qAsConst(pieces))
+            received.replace(int(piece.offset), piece.bytes.size(), piece.bytes);
+    } else if (status == 206) {
+        const HttpRanges::ContentRange contentRange =
+            HttpRanges::parseContentRange(answer.headers.value("content-range"));
+        QVERIFY(contentRange.valid);
+        QCOMPARE(contentRange.total, qint64(archive.size()));
+        received.replace(int(contentRange.span.first), answer.body.size(), answer.body);
+    } else if (status == 200) {
+        received = answer.body;
+    } else {
+        QCOMPARE(answer.headers.value("content-range"),
+                 HttpRanges::unsatisfiedRange(archive.size()));
+        QVERIFY(answer.body.isEmpty());
+    }
+    QCOMPARE(received, expected);
+    // The log counts the bytes of the body that went out.
+    const QString line =
+        QStringLiteral("GET %1 %2 %3").arg(archivePath).arg(status).arg(answer.body.size());
+    QTRY_VERIFY2(m_service->errors().contains(line), qPrintable(line));
+}
+
+void CatalogueServiceTest::faults_showOnArchives_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    // The first request asks for the whole archive; -1 for all of it.
+    QTest::addColumn<int>("firstBytes");
+    // The second asks for bytes 10 to 19 of the version the first one saw.
+    QTest::addColumn<int>("secondStatus");
+
+    QTest::newRow("none") << QStringList() << -1 << 206;
+    QTest::newRow("cut") << QStringList{"--cut-after", "1000"} << 1000 << 206;
+    QTest::newRow("stall") << QStringList{"--stall-after", "1000"} << 1000 << 206;
+    QTest::newRow("ranges ignored") << QStringList{"--ignore-ranges"} << -1 << 200;
+    QTest::newRow("validator changed") << QStringList{"--change-validator"} << -1 << 200;
+}
+
+void CatalogueServiceTest::faults_showOnArchives()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, firstBytes);
+    QFETCH(int, secondStatus);
+    ServiceProcess service(arguments);
+    QVERIFY(!service.url().isEmpty());
+    const int size =
+        int(QFileInfo(QFileInfo(serviceBinary).absolutePath() + "/catalogue" + archivePath).size());
+
+    // A stalled answer is given up after a second without a byte.
+    const Answer first = get(service.url() + archivePath, "identity", {}, 1000);
+    QCOMPARE(first.body.size(), firstBytes < 0 ? size : firstBytes);
+    QCOMPARE(first.error != QNetworkReply::NoError, firstBytes >= 0);
+    const Answer second =
+        get(service.url() + archivePath, "identity",
+            {{"Range", "bytes=10-19"}, {"If-Range", first.headers.value("etag")}});
+    QCOMPARE(second.status, secondStatus);
+    QCOMPARE(second.body.size(), secondStatus == 206 ? 10 : size);
+
+    // Each answer is logged once it has ended, a stalled one once its client gave up, with the
+    // bytes that actually went.
+    service.process().terminate();
+    QVERIFY(service.process().waitForFinished(30000));
+    const QRegularExpression line(QStringLiteral("GET %1 200 %2%3\n")
+                                      .arg(archivePath)
+                                      .arg(first.body.size())
+                                      .arg(arguments.value(0) == "--stall-after"
+                                               ? QStringLiteral(" stalled=[0-9]+ms")
+                                               : QString()));
+    QVERIFY2(service.errors().contains(line), qPrintable(service.errors()));
+    QVERIFY(service.errors().contains(QStringLiteral(" range=bytes=10-19\n")));
 }
 
 void CatalogueServiceTest::badCatalogue_exitsWithMessage_data()

@@ -44,11 +44,14 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void downloadFromAllModules_unpacksAndRecords();
+    void cutDownload_resumesOnTheNextClick();
     void wholeRoad_browseDownloadUpdateCopy();
 
 private:
     void click(const QPoint &where) { m_session->click(where.x(), where.y()); }
-    void startClient(int revision);
+    void startClient(int revision, const QStringList &serviceOptions = QStringList());
+    // "All Modules", letter M, its first module (malaria prevention), "Download Module".
+    void downloadFirstModuleOfM();
 
     std::unique_ptr<WindowLayout> m_layout;
     std::unique_ptr<DesktopSession> m_session;
@@ -64,28 +67,37 @@ void EndToEndRoadTest::cleanupTestCase()
     m_layout.reset();
 }
 
-void EndToEndRoadTest::startClient(int revision)
+void EndToEndRoadTest::startClient(int revision, const QStringList &serviceOptions)
 {
     m_session.reset(new DesktopSession);
     if (!m_session->problem().isEmpty())
         QSKIP(qPrintable(m_session->problem()));
-    QVERIFY(m_session->startService(revision));
+    QVERIFY(m_session->startService(revision, serviceOptions));
     QVERIFY(m_session->startClient());
     QVERIFY(m_session->waitForClientOutput(QStringLiteral("Letters received:")));
     QVERIFY(m_session->waitForServiceLog(QStringLiteral("GET /api/modules ")));
 }
 
-void EndToEndRoadTest::downloadFromAllModules_unpacksAndRecords()
+void EndToEndRoadTest::downloadFirstModuleOfM()
 {
-    startClient(1);
-    const QString library = m_session->libraryFolder();
-
     click(m_layout->tab(AllModules));
     click(m_layout->center("am_button_m"));
     QVERIFY(m_session->waitForServiceLog(QStringLiteral("GET /api/modules/letter/")));
     QTest::qWait(500);
     click(m_layout->listRow("listView_2", 0));
     click(m_layout->center("downloadModuleButton_2"));
+}
+
+void EndToEndRoadTest::downloadFromAllModules_unpacksAndRecords()
+{
+    startClient(1);
+    if (QTest::currentTestFailed())
+        return;
+    const QString library = m_session->libraryFolder();
+
+    downloadFirstModuleOfM();
+    if (QTest::currentTestFailed())
+        return;
 
     QVERIFY(m_session->waitForServiceLog(QStringLiteral("GET /archives/malaria-prevention.zip")));
     QVERIFY(
@@ -97,9 +109,55 @@ void EndToEndRoadTest::downloadFromAllModules_unpacksAndRecords()
     QCOMPARE(m_session->closeClient(), 0);
 }
 
+void EndToEndRoadTest::cutDownload_resumesOnTheNextClick()
+{
+    const QString id = QStringLiteral("malaria-prevention");
+    const qint64 size =
+        QFileInfo(DesktopSession::serviceCatalogue() + "/archives/" + id + ".zip").size();
+    const qint64 half = size / 2;
+    QVERIFY(size > 1000);
+    startClient(1, {QStringLiteral("--cut-after"), QString::number(half)});
+    if (QTest::currentTestFailed())
+        return;
+    const QString library = m_session->libraryFolder();
+
+    downloadFirstModuleOfM();
+    if (QTest::currentTestFailed())
+        return;
+    QVERIFY(m_session->waitForServiceLog(
+        QStringLiteral("GET /archives/%1.zip 200 %2\n").arg(id).arg(half)));
+
+    // The link goes down before the download tries again: after its three retries it fails,
+    // keeping the half it received.
+    m_session->stopService();
+    QVERIFY(m_session->waitForClientOutput(
+        QStringLiteral("Download of module \"%1\" failed:").arg(id), 40000, 4));
+    QTest::qWait(300);
+    QVERIFY(m_session->screenshot(QStringLiteral("download-failed")));
+    QCOMPARE(QFileInfo(library + "/." + id + ".zip.part").size(), half);
+    QVERIFY(!installed(library).contains(id));
+
+    QVERIFY(m_session->startService(1));
+    click(m_layout->listRow("listView_2", 0));
+    click(m_layout->center("downloadModuleButton_2"));
+    QVERIFY(
+        m_session->waitForServiceLog(QStringLiteral("GET /archives/%1.zip 206 %2 range=bytes=%3-")
+                                         .arg(id)
+                                         .arg(size - half)
+                                         .arg(half)));
+    QVERIFY(waitUntil([&] { return installed(library).contains(id); }));
+    QVERIFY(QFile::exists(library + "/" + id + "/index.html"));
+    QVERIFY(!QFile::exists(library + "/." + id + ".zip.part"));
+    QTest::qWait(300);
+    QVERIFY(m_session->screenshot(QStringLiteral("download-resumed")));
+    QCOMPARE(m_session->closeClient(), 0);
+}
+
 void EndToEndRoadTest::wholeRoad_browseDownloadUpdateCopy()
 {
     startClient(1);
+    if (QTest::currentTestFailed())
+        return;
     const QString library = m_session->libraryFolder();
 
     // Modules by Topic: "Health and Wellness" (the sixth category) chooses its first topic,

@@ -1,14 +1,27 @@
 // The worker's catalogue requests over real HTTP on loopback, faults included.
 #include "support/messagelog.h"
 #include "support/testcataloguebaseurl.h"
+#include "support/testcertificate.h"
 #include "support/testenvironment.h"
 #include "support/testserver.h"
 #include "worker/module.h"
+#include "worker/networktiming.h"
 
 #include <QApplication>
 #include <QSignalSpy>
 #include <QThread>
 #include <QtTest>
+
+namespace {
+// The name of the first record of each answer a spy caught; "" for an empty answer.
+QStringList firstNames(const QSignalSpy &spy)
+{
+    QStringList names;
+    for (const QList<QVariant> &answer : spy)
+        names << answer.at(0).toJsonArray().at(0).toObject().value("name").toString();
+    return names;
+}
+} // namespace
 
 class ModuleTest : public QObject
 {
@@ -23,6 +36,10 @@ private slots:
     void requestPaths_data();
     void requestPaths();
     void newerPick_supersedesStalledRequest();
+    void answeredPick_isNotAnsweredAgainByANewerPick();
+    void failedRequests_areTriedAgainOnlyAtStartUp_data();
+    void failedRequests_areTriedAgainOnlyAtStartUp();
+    void httpsCatalogue_isAnsweredOnlyWithATrustedCertificate();
     void stoppingThread_whileRequestHangs_returns();
 
 private:
@@ -37,6 +54,8 @@ private:
 
 void ModuleTest::init()
 {
+    // Start-up requests are tried again after pauses of 20, 40, 80 and 160 ms.
+    NetworkTiming::setForTests(10000, 20);
     m_server = new TestServer;
     setCatalogueBaseUrl(m_server->baseUrl());
     m_thread = new QThread;
@@ -178,9 +197,100 @@ void ModuleTest::newerPick_supersedesStalledRequest()
     QTest::qWait(100);
     // Each pick is answered once; the stalled one first and empty, the last pick last.
     QCOMPARE(spy.count(), 2);
-    QVERIFY(spy.at(0).at(0).toJsonArray().isEmpty());
-    QCOMPARE(spy.at(1).at(0).toJsonArray().at(0).toObject().value("name").toString(),
-             QStringLiteral("Fast"));
+    QCOMPARE(firstNames(spy), QStringList({"", "Fast"}));
+}
+
+void ModuleTest::answeredPick_isNotAnsweredAgainByANewerPick()
+{
+    // The worker is busy (unpacking, say) while the answer to a pick and a newer pick arrive,
+    // so both wait in its queue, the answer first.
+    TestServer::Answer slow;
+    slow.body = R"([{"name":"First"}])";
+    slow.delayMs = 300;
+    m_server->setAnswer(QStringLiteral("/api/modules/topic/first"), slow);
+    m_server->setJson(QStringLiteral("/api/modules/topic/second"), R"([{"name":"Second"}])");
+    QSignalSpy spy(m_module, &Module::refreshModule);
+    QMetaObject::invokeMethod(m_module, "getModuleList", Qt::QueuedConnection,
+                              Q_ARG(QString, QStringLiteral("first")));
+    QTRY_COMPARE(m_server->requests().size(), 1);
+    QMetaObject::invokeMethod(
+        m_module, [] { QThread::msleep(1500); }, Qt::QueuedConnection);
+    QTest::qWait(1000);
+    QMetaObject::invokeMethod(m_module, "getModuleList", Qt::QueuedConnection,
+                              Q_ARG(QString, QStringLiteral("second")));
+
+    QTRY_COMPARE(spy.count(), 2);
+    QTest::qWait(100);
+    QCOMPARE(firstNames(spy), QStringList({"First", "Second"}));
+}
+
+void ModuleTest::failedRequests_areTriedAgainOnlyAtStartUp_data()
+{
+    QTest::addColumn<QByteArray>("slot");
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("expectedRequests");
+    QTest::addColumn<int>("expectedRecords");
+
+    QTest::newRow("topics") << QByteArray("getTopicList") << QString() << "/api/topics" << 3 << 1;
+    QTest::newRow("letters") << QByteArray("getLetterList") << QString() << "/api/letters" << 3
+                             << 1;
+    QTest::newRow("articles") << QByteArray("getArticles") << QString() << "/api/articles" << 3
+                              << 1;
+    QTest::newRow("every module, as the start-up asks")
+        << QByteArray("getModuleList") << QString() << "/api/modules" << 3 << 1;
+    QTest::newRow("a topic the user picks") << QByteArray("getModuleList") << "t1"
+                                            << "/api/modules/topic/t1" << 1 << 0;
+    QTest::newRow("a letter the user picks") << QByteArray("getModuleListByAlpha") << "L1"
+                                             << "/api/modules/letter/L1" << 1 << 0;
+}
+
+void ModuleTest::failedRequests_areTriedAgainOnlyAtStartUp()
+{
+    QFETCH(QByteArray, slot);
+    QFETCH(QString, id);
+    QFETCH(QString, path);
+    QFETCH(int, expectedRequests);
+    QFETCH(int, expectedRecords);
+    NetworkTiming::setForTests(300, 20);
+
+    // An error, then an answer that stalls, then the list.
+    TestServer::Answer failed, stalled, listed;
+    failed.status = 503;
+    stalled.body = R"([{"name":"Late"}])";
+    stalled.stallAfter = 0;
+    listed.body = R"([{"name":"Water"}])";
+    m_server->setAnswers(path, {failed, stalled, listed});
+    const QMap<QByteArray, const char *> signalOf = {
+        {"getTopicList", SIGNAL(resultsReady(QJsonArray))},
+        {"getLetterList", SIGNAL(alphaResultsReady(QJsonArray))},
+        {"getArticles", SIGNAL(articlesReady(QJsonArray))},
+        {"getModuleList", SIGNAL(refreshModule(QJsonArray))},
+        {"getModuleListByAlpha", SIGNAL(refreshModuleAlpha(QJsonArray))}};
+    MessageLog log;
+    const QJsonArray result =
+        ask(slot.constData(), signalOf.value(slot), id, slot.startsWith("getModuleList"));
+    QCOMPARE(result.size(), expectedRecords);
+    QCOMPARE(m_server->requests().size(), expectedRequests);
+    QCOMPARE(log.count(QStringLiteral("Failure")), qMin(expectedRequests, 2));
+}
+
+void ModuleTest::httpsCatalogue_isAnsweredOnlyWithATrustedCertificate()
+{
+    const TestCertificate trusted, untrusted;
+    if (!trusted.problem().isEmpty())
+        QSKIP(qPrintable(trusted.problem()));
+    trusted.trust();
+    for (const TestCertificate *certificate : {&trusted, &untrusted}) {
+        TestServer server(certificate->certificatePath(), certificate->keyPath());
+        server.setJson(QStringLiteral("/api/modules/topic/t1"), R"([{"name":"Water"}])");
+        setCatalogueBaseUrl(server.baseUrl());
+        MessageLog log;
+        const QJsonArray result =
+            ask("getModuleList", SIGNAL(refreshModule(QJsonArray)), QStringLiteral("t1"), true);
+        QCOMPARE(result.size(), certificate == &trusted ? 1 : 0);
+        QCOMPARE(log.contains(QStringLiteral("Failure")), certificate != &trusted);
+    }
 }
 
 void ModuleTest::stoppingThread_whileRequestHangs_returns()

@@ -2,15 +2,13 @@
 
 #include "worker/archiveextractor.h"
 #include "worker/cataloguebaseurl.h"
+#include "worker/cataloguerequest.h"
 #include "worker/librarycopier.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QJsonDocument>
 #include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QUrl>
 
 Module::Module(QObject *parent) : QObject(parent)
@@ -29,81 +27,81 @@ Module::Module(QObject *parent) : QObject(parent)
 
 Module::~Module()
 {
-    // Replies still waiting are cut short by the manager's deletion; nobody listens for
-    // their answers any more.
-    if (m_network) {
-        for (QNetworkReply *reply : m_network->findChildren<QNetworkReply *>())
-            reply->disconnect(this);
+    // Requests still waiting are given up before the manager goes; nobody listens for their
+    // answers any more.
+    const QList<CatalogueRequest *> requests =
+        findChildren<CatalogueRequest *>(QString(), Qt::FindDirectChildrenOnly);
+    for (CatalogueRequest *request : requests) {
+        request->disconnect(this);
+        delete request;
     }
 }
 
+namespace {
+// A start-up list is asked up to five times: after 2, 4, 8 and 16 s of pause.
+constexpr int startUpRetries = 4;
+} // namespace
+
 void Module::getTopicList()
 {
-    request(QStringLiteral("%1/api/topics"), QString(), &Module::resultsReady);
+    request(QStringLiteral("%1/api/topics"), QString(), &Module::resultsReady, startUpRetries);
 }
 
 void Module::getLetterList()
 {
-    request(QStringLiteral("%1/api/letters"), QString(), &Module::alphaResultsReady);
+    request(QStringLiteral("%1/api/letters"), QString(), &Module::alphaResultsReady,
+            startUpRetries);
 }
 
 void Module::getArticles()
 {
-    request(QStringLiteral("%1/api/articles"), QString(), &Module::articlesReady);
+    request(QStringLiteral("%1/api/articles"), QString(), &Module::articlesReady, startUpRetries);
 }
 
 void Module::getModuleList(QString topicId)
 {
+    if (!topicId.isEmpty())
+        m_startingUp = false;
     request(topicId.isEmpty() ? QStringLiteral("%1/api/modules")
                               : QStringLiteral("%1/api/modules/topic/"),
-            topicId, &Module::refreshModule, &m_topicModulesReply);
+            topicId, &Module::refreshModule, m_startingUp ? startUpRetries : 0,
+            &m_topicModulesRequest);
 }
 
 void Module::getModuleListByAlpha(QString alphaId)
 {
     request(alphaId.isEmpty() ? QStringLiteral("%1/api/modules")
                               : QStringLiteral("%1/api/modules/letter/"),
-            alphaId, &Module::refreshModuleAlpha, &m_letterModulesReply);
+            alphaId, &Module::refreshModuleAlpha, 0, &m_letterModulesRequest);
 }
 
-void Module::request(const QString &urlTemplate, const QString &id, Deliver deliver,
-                     QPointer<QNetworkReply> *current)
+void Module::request(const QString &urlTemplate, const QString &id, Deliver deliver, int retries,
+                     QPointer<CatalogueRequest> *current)
 {
     if (!m_network)
         m_network = new QNetworkAccessManager(this);
 
     // An older pick of the same view that has not been answered yet is answered now, empty,
     // so that its late answer can never replace the list of this newer pick.
-    if (current && *current) {
-        QNetworkReply *superseded = *current;
-        superseded->disconnect(this);
-        superseded->abort();
-        answer(superseded, deliver);
-    }
+    if (current && *current)
+        (*current)->supersede();
 
     const QUrl url(urlTemplate.arg(catalogueBaseUrl()) + id, QUrl::TolerantMode);
-    QNetworkReply *reply = m_network->get(QNetworkRequest(url));
+    auto *request = new CatalogueRequest(m_network, url, retries, this);
     if (current)
-        *current = reply;
-    connect(reply, &QNetworkReply::finished, this,
-            [this, reply, deliver] { answer(reply, deliver); });
-}
-
-void Module::answer(QNetworkReply *reply, Deliver deliver)
-{
-    QJsonArray result;
-    if (reply->error() != QNetworkReply::NoError) {
-        qDebug() << "Failure" << reply->errorString();
-    } else {
-        // The body counts up to its first NUL byte, as text.
-        const QByteArray body = reply->readAll();
-        result = QJsonDocument::fromJson(
-                     QString::fromUtf8(body.constData(), qstrnlen(body.constData(), body.size()))
-                         .toUtf8())
-                     .array();
-    }
-    reply->deleteLater();
-    emit(this->*deliver)(result);
+        *current = request;
+    connect(request, &CatalogueRequest::answered, this,
+            [this, request, deliver, current](const QJsonArray &result) {
+                // Forgotten at once: a pick that arrives before the request is deleted must
+                // not answer it a second time.
+                if (current && *current == request)
+                    *current = nullptr;
+                if (deliver == &Module::refreshModule && !request->superseded())
+                    m_startingUp = false;
+                request->deleteLater();
+                emit(this->*deliver)(result);
+            });
+    request->start();
 }
 
 void Module::unzipFile(QString filename, QString directoryName)

@@ -5,8 +5,8 @@
 #include <QPointer>
 #include <QString>
 
+class CatalogueRequest;
 class QNetworkAccessManager;
-class QNetworkReply;
 
 // The worker: fetches the catalogue, unpacks downloaded archives and copies the library to a
 // drive. Lives on the worker thread; talks to the window only through its signals.
@@ -41,15 +41,19 @@ public slots:
 
 private:
     using Deliver = void (Module::*)(QJsonArray);
-    void request(const QString &urlTemplate, const QString &id, Deliver deliver,
-                 QPointer<QNetworkReply> *current = nullptr);
-    void answer(QNetworkReply *reply, Deliver deliver);
+    void request(const QString &urlTemplate, const QString &id, Deliver deliver, int retries,
+                 QPointer<CatalogueRequest> *current = nullptr);
     bool copyLibrary(const QString &source, const QString &target, int *filesLeftOut);
 
     // Created on first use so that it belongs to the worker thread.
     QNetworkAccessManager *m_network = nullptr;
     // The module-list request of each view still waiting for its answer; a newer pick
     // supersedes it, so the view always ends with the answer to the last pick.
-    QPointer<QNetworkReply> m_topicModulesReply;
-    QPointer<QNetworkReply> m_letterModulesReply;
+    QPointer<CatalogueRequest> m_topicModulesRequest;
+    QPointer<CatalogueRequest> m_letterModulesRequest;
+    // The lists of the start-up are asked again when they fail: the topics, letters and
+    // featured modules, and the list of every module that the topics' arrival asks for. That
+    // one is the topic view's list until the first answer from the catalogue, or the user's
+    // first pick of a topic.
+    bool m_startingUp = true;
 };

@@ -17,6 +17,7 @@ struct ClientOptions
     int expectFlagged = 0;
     int runs = 1;
     int milliseconds = 3000; // delay: how long to wait
+    int stallMs = 0;         // download: the stall time-out, shortened through the test seam
 };
 
 // Each case prints its figures as "result name=value" lines on standard output and returns

@@ -8,6 +8,7 @@
 #include "common/procstat.h"
 
 #include "mainwindow.h"
+#include "worker/networktiming.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -76,6 +77,8 @@ int rowNamed(const QAbstractItemModel *model, const QString &name)
 
 int runDownload(const ClientOptions &options)
 {
+    if (options.stallMs > 0)
+        NetworkTiming::setForTests(options.stallMs, 0);
     WindowSession session(options.expectModules);
     const QString problem = session.start();
     if (!problem.isEmpty())

@@ -50,8 +50,10 @@ int main(int argc, char *argv[])
                                   QStringLiteral("n"), QStringLiteral("1"));
     const QCommandLineOption milliseconds(QStringLiteral("ms"), QStringLiteral("Delay."),
                                           QStringLiteral("n"), QStringLiteral("3000"));
+    const QCommandLineOption stallMs(QStringLiteral("stall-ms"), QStringLiteral("Stall time-out."),
+                                     QStringLiteral("n"));
     parser.addOptions({archive, library, moduleId, moduleName, drive, repeat, routes, topicName,
-                       expectModules, expectInstalled, expectFlagged, runs, milliseconds});
+                       expectModules, expectInstalled, expectFlagged, runs, milliseconds, stallMs});
     parser.process(application);
 
     ClientOptions options;
@@ -68,6 +70,7 @@ int main(int argc, char *argv[])
     options.expectFlagged = parser.value(expectFlagged).toInt();
     options.runs = qMax(1, parser.value(runs).toInt());
     options.milliseconds = parser.value(milliseconds).toInt();
+    options.stallMs = parser.value(stallMs).toInt();
 
     const std::map<QString, std::function<int(const ClientOptions &)>> cases = {
         {QStringLiteral("unpack"), runUnpack},

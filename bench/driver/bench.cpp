@@ -41,6 +41,7 @@ BenchConfig BenchConfig::small()
     config.runs = 3;
     config.startupRuns = 3;
     config.delayRuns = 1;
+    config.faultRuns = 1;
     config.moduleBytes = 12'000'000;
     config.moduleFiles = 196;
     config.moduleParts = 1;
@@ -95,8 +96,10 @@ int Bench::run()
         caseList();
     if (wanted(QStringLiteral("unpack")))
         caseUnpack();
-    if (wanted(QStringLiteral("download")))
+    if (wanted(QStringLiteral("download"))) {
         caseDownload();
+        caseDownloadFaults();
+    }
     if (wanted(QStringLiteral("copy")))
         caseCopy();
     stopService();
@@ -206,18 +209,26 @@ bool Bench::prepare()
 
 bool Bench::startService()
 {
-    m_service.setProgram(QStringLiteral(CATALOGUE_SERVICE_BIN));
-    m_service.setArguments({QStringLiteral("--host"), QStringLiteral("127.0.0.1"),
-                            QStringLiteral("--port"), QStringLiteral("0"),
-                            QStringLiteral("--catalogue"), m_catalogue});
     // One line per request; nobody reads them during the runs.
-    m_service.setStandardErrorFile(m_config.work + QStringLiteral("/service.log"));
-    m_service.start();
-    while (m_service.waitForReadyRead(20000)) {
-        const QString line = QString::fromUtf8(m_service.readLine()).trimmed();
+    return startService(m_service, {}, m_config.work + QStringLiteral("/service.log"),
+                        &m_serviceUrl);
+}
+
+bool Bench::startService(QProcess &service, const QStringList &options, const QString &log,
+                         QString *url)
+{
+    service.setProgram(QStringLiteral(CATALOGUE_SERVICE_BIN));
+    service.setArguments(QStringList{QStringLiteral("--host"), QStringLiteral("127.0.0.1"),
+                                     QStringLiteral("--port"), QStringLiteral("0"),
+                                     QStringLiteral("--catalogue"), m_catalogue} +
+                         options);
+    service.setStandardErrorFile(log);
+    service.start();
+    while (service.waitForReadyRead(20000)) {
+        const QString line = QString::fromUtf8(service.readLine()).trimmed();
         if (line.startsWith(QLatin1String("listening on "))) {
-            m_serviceUrl = line.mid(13);
-            progress(QStringLiteral("catalogue service at %1").arg(m_serviceUrl));
+            *url = line.mid(13);
+            progress(QStringLiteral("catalogue service at %1 %2").arg(*url, options.join(' ')));
             return true;
         }
     }
@@ -226,15 +237,21 @@ bool Bench::startService()
 
 void Bench::stopService()
 {
-    if (m_service.state() == QProcess::NotRunning)
-        return;
-    m_service.terminate();
-    if (!m_service.waitForFinished(10000))
-        m_service.kill();
-    m_service.waitForFinished(5000);
+    stopService(m_service);
 }
 
-QMap<QString, QString> Bench::windowEnvironment(const QString &home) const
+void Bench::stopService(QProcess &service)
+{
+    if (service.state() == QProcess::NotRunning)
+        return;
+    service.terminate();
+    if (!service.waitForFinished(10000))
+        service.kill();
+    service.waitForFinished(5000);
+}
+
+QMap<QString, QString> Bench::windowEnvironment(const QString &home,
+                                                const QString &serviceUrl) const
 {
     QDir().mkpath(home + QStringLiteral("/Desktop"));
     QDir().mkpath(home + QStringLiteral("/.runtime"));
@@ -247,16 +264,18 @@ QMap<QString, QString> Bench::windowEnvironment(const QString &home) const
             {QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/.runtime")},
             {QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen")},
             {QStringLiteral("QT_QPA_PLATFORMTHEME"), QString()},
-            {QStringLiteral("CORVELLE_BENCH_CATALOGUE_URL"), m_serviceUrl},
+            {QStringLiteral("CORVELLE_BENCH_CATALOGUE_URL"),
+             serviceUrl.isEmpty() ? m_serviceUrl : serviceUrl},
             {QStringLiteral("CORVELLE_BENCH_EXPECT_MODULES"), QString::number(m_catalogueModules)}};
 }
 
-ProcessResult Bench::client(const QStringList &arguments, const QString &home)
+ProcessResult Bench::client(const QStringList &arguments, const QString &home,
+                            const QString &serviceUrl)
 {
     ProcessSpec spec;
     spec.program = QStringLiteral(BENCH_CLIENT_BIN);
     spec.arguments = arguments;
-    spec.environment = windowEnvironment(home);
+    spec.environment = windowEnvironment(home, serviceUrl);
     return runProcess(spec);
 }
 
@@ -289,7 +308,7 @@ void Bench::detail(const QString &name, const QVector<double> &values, const QSt
 {
     QStringList texts;
     for (double value : values)
-        texts << QString::number(value, 'f', unit == QLatin1String("s") ? 3 : 1);
+        texts << QString::number(value, 'f', unit == QLatin1String("MB") ? 1 : 3);
     m_details << QStringLiteral("%1 (%2): %3").arg(name, unit, texts.join(QLatin1Char(' ')));
 }
 

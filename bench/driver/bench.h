@@ -16,6 +16,8 @@ struct BenchConfig
     int runs = 9;
     int startupRuns = 10;
     int delayRuns = 3;
+    // Runs of the downloads that meet a cut or a stall: each checks a bound, not a ratio.
+    int faultRuns = 3;
     QString work; // where the data goes, and the homes of the window's runs
     // Where the runs write what they unpack, download and copy: a memory-backed file system
     // when there is one, so that the disk's write-back and the file system's bookkeeping of
@@ -64,6 +66,10 @@ private:
     bool prepare();
     bool startService();
     void stopService();
+    // A service of its own, with test faults, logging to log; its address into *url.
+    bool startService(QProcess &service, const QStringList &options, const QString &log,
+                      QString *url);
+    void stopService(QProcess &service);
 
     void caseStartup();
     void caseDelay();
@@ -75,11 +81,14 @@ private:
                        double limit, bool memory);
     qint64 entriesOf(const QString &archive);
     void caseDownload();
+    void caseDownloadFaults();
     void caseCopy();
 
     // A run of our client program for one case, in a home folder of its own.
-    ProcessResult client(const QStringList &arguments, const QString &home);
-    QMap<QString, QString> windowEnvironment(const QString &home) const;
+    ProcessResult client(const QStringList &arguments, const QString &home,
+                         const QString &serviceUrl = QString());
+    QMap<QString, QString> windowEnvironment(const QString &home,
+                                             const QString &serviceUrl = QString()) const;
     ProcessResult peer(const QString &program, const QStringList &arguments,
                        const QString &directory = QString());
     bool failed(const QString &caseName, const QString &why);

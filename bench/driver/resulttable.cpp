@@ -55,9 +55,11 @@ void ResultTable::addLimit(const QString &name, const QVector<double> &ours, dou
     const double a = median(ours);
     const bool met = a <= limit;
     m_missed += met ? 0 : 1;
-    const QString shown = unit == QLatin1String("s")
-                              ? seconds(a)
-                              : QStringLiteral("%1 %2").arg(a, 0, 'f', 1).arg(unit);
+    // Megabytes to a tenth; other units (a ratio of bytes, say) to a thousandth.
+    const QString shown =
+        unit == QLatin1String("s")
+            ? seconds(a)
+            : QStringLiteral("%1 %2").arg(a, 0, 'f', unit == QLatin1String("MB") ? 1 : 3).arg(unit);
     m_rows.append({name, shown, QStringLiteral("-"), QStringLiteral("-"),
                    QStringLiteral("<= %1 %2").arg(limit).arg(unit),
                    met ? QStringLiteral("yes") : QStringLiteral("NO")});

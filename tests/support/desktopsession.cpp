@@ -124,16 +124,23 @@ void DesktopSession::usePrograms(const QString &client, const QString &service)
     m_serviceProgram = service;
 }
 
-bool DesktopSession::startService(int revision)
+QString DesktopSession::serviceCatalogue()
+{
+    return QFileInfo(QStringLiteral(CATALOGUE_SERVICE_BIN)).absolutePath() +
+           QStringLiteral("/catalogue");
+}
+
+bool DesktopSession::startService(int revision, const QStringList &options)
 {
     if (!m_problem.isEmpty())
         return false;
     const QUrl base(QStringLiteral(CATALOGUE_BASE_URL));
     m_serviceLog.clear();
     m_service.setProcessChannelMode(QProcess::MergedChannels);
-    m_service.start(m_serviceProgram, {QStringLiteral("--host"), base.host(),
-                                       QStringLiteral("--port"), QString::number(base.port(80)),
-                                       QStringLiteral("--revision"), QString::number(revision)});
+    const QStringList arguments = {QStringLiteral("--host"),     base.host(),
+                                   QStringLiteral("--port"),     QString::number(base.port(80)),
+                                   QStringLiteral("--revision"), QString::number(revision)};
+    m_service.start(m_serviceProgram, arguments + options);
     return waitForServiceLog(QStringLiteral("listening on"), 20000);
 }
 

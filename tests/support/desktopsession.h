@@ -17,10 +17,13 @@ public:
     QString problem() const { return m_problem; }
     QString home() const { return m_home.path(); }
     QString libraryFolder() const;
+    // The catalogue folder the service serves, with its archives.
+    static QString serviceCatalogue();
 
     // Runs these programs instead of the client and service built beside the tests.
     void usePrograms(const QString &client, const QString &service);
-    bool startService(int revision);
+    // options: the service's test faults ("--cut-after", "1000", ...).
+    bool startService(int revision, const QStringList &options = QStringList());
     void stopService();
     bool startClient();
     // Asks the window to close as a window manager would; returns the client's exit code,

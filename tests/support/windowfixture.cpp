@@ -30,8 +30,10 @@ void WindowFixture::answerStartUp(const QByteArray &topics, const QByteArray &le
 
 void WindowFixture::answerStartUpWithoutTopics()
 {
+    // The answer starts and then stalls; once the client gives up, the server lets go too.
     TestServer::Answer stalls;
-    stalls.hang = true;
+    stalls.body = "[]";
+    stalls.stallAfter = 0;
     m_server->setAnswer(QStringLiteral("/api/topics"), stalls);
     m_server->setJson(QStringLiteral("/api/letters"), "[]");
     m_server->setJson(QStringLiteral("/api/articles"), "[]");

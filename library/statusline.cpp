@@ -1,0 +1,49 @@
+#include "library/statusline.h"
+
+#include <QtMath>
+
+namespace StatusLine {
+
+QString moduleName(const QJsonObject &record)
+{
+    const QString name = record.value(QStringLiteral("name")).toString();
+    return name.isEmpty() ? record.value(QStringLiteral("_id")).toString() : name;
+}
+
+QString downloadFailed(const QJsonObject &record, const QString &reason)
+{
+    return QStringLiteral("Could not download %1: %2").arg(moduleName(record), reason);
+}
+
+QString downloadRetrying(const QJsonObject &record, const QString &reason, int retry, int retries,
+                         int pauseMs)
+{
+    return QStringLiteral("Downloading %1: %2; trying again in %3 s (%4 of %5)")
+        .arg(moduleName(record), reason)
+        .arg(qCeil(pauseMs / 1000.0))
+        .arg(retry)
+        .arg(retries);
+}
+
+QString unpacked(const QJsonObject &record, const QString &status)
+{
+    if (status == QLatin1String("success")) {
+        const QString version = record.value(QStringLiteral("version")).toString();
+        return version.isEmpty()
+                   ? QStringLiteral("%1 is installed").arg(moduleName(record))
+                   : QStringLiteral("%1 %2 is installed").arg(moduleName(record), version);
+    }
+    const QString prefix = QStringLiteral("failure: ");
+    QString reason = status.startsWith(prefix) ? status.mid(prefix.size()).trimmed() : status;
+    if (reason.isEmpty())
+        reason = QStringLiteral("the archive could not be unpacked");
+    return QStringLiteral("Could not install %1: %2").arg(moduleName(record), reason);
+}
+
+QString notRecorded(const QJsonObject &record)
+{
+    return QStringLiteral("Could not install %1: the library index could not be written")
+        .arg(moduleName(record));
+}
+
+} // namespace StatusLine

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QJsonArray>
+#include <QObject>
+#include <QTimer>
+#include <QUrl>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+class StallWatch;
+
+// One catalogue request on the worker thread: a GET whose JSON array is answered exactly once,
+// empty after a failure. An answer that stalls is given up; a request given retries is sent
+// again after a failure, with growing pauses, before it is answered empty.
+class CatalogueRequest : public QObject
+{
+    Q_OBJECT
+
+public:
+    CatalogueRequest(QNetworkAccessManager *network, const QUrl &url, int retries, QObject *parent);
+    ~CatalogueRequest() override;
+
+    void start();
+    // Answers at once with an empty array and gives up the transfer or the pause under way.
+    void supersede();
+    bool superseded() const { return m_superseded; }
+
+signals:
+    void answered(const QJsonArray &result);
+
+private:
+    void transferEnded();
+    void dropReply();
+
+    QNetworkAccessManager *const m_network;
+    const QUrl m_url;
+    const int m_retries;
+    int m_retry = 0;
+    QNetworkReply *m_reply = nullptr;
+    StallWatch *m_watch = nullptr;
+    QTimer m_pause;
+    bool m_superseded = false;
+};
