@@ -54,6 +54,7 @@ void MainWindow::connectWorker()
     connect(worker, &Module::notifyFileDone, this, &MainWindow::notifyFileComplete);
     connect(worker, &Module::writeLog, this, &MainWindow::writeLogMessage);
     connect(worker, &Module::notifyCopyComplete, this, &MainWindow::copyComplete);
+    connect(worker, &Module::catalogueFailed, this, &MainWindow::showCatalogueFailure);
 }
 
 void MainWindow::connectWidgets()

@@ -84,7 +84,8 @@ private:
     void startDownload(int cflag, const QJsonObject &record, const QString &link);
     void installExtracted(const QString &status);
     // Shows line in the status bar in place of the one before.
-    void showStatus(const QString &line);
+    void showStatus(const QString &line, int timeoutMs = 0);
+    void showCatalogueFailure(const QString &reason, int retryInMs);
     bool mayStartDownload(const QJsonObject &record) const;
     // The version and size rows of a view's module details: they stand only while a module
     // of the view's list is picked.

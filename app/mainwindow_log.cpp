@@ -1,6 +1,8 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "library/statusline.h"
+
 #include <QDebug>
 #include <QEventLoop>
 #include <QScrollBar>
@@ -13,9 +15,15 @@ void MainWindow::writeLogMessage(QString message)
     bar->setValue(bar->maximum());
 }
 
-void MainWindow::showStatus(const QString &line)
+void MainWindow::showStatus(const QString &line, int timeoutMs)
 {
-    ui->statusBar->showMessage(line);
+    ui->statusBar->showMessage(line, timeoutMs);
+}
+
+void MainWindow::showCatalogueFailure(const QString &reason, int retryInMs)
+{
+    // A line about a try still to come goes when that try is made.
+    showStatus(StatusLine::catalogueFailed(reason, retryInMs), qMax(retryInMs, 0));
 }
 
 void MainWindow::copyComplete(int filesLeftOut)

@@ -2,6 +2,7 @@
 
 #include "library/archivepath.h"
 #include "library/httpranges.h"
+#include "worker/networkfailure.h"
 #include "worker/networktiming.h"
 #include "worker/stallwatch.h"
 
@@ -20,37 +21,6 @@ constexpr qint64 readBufferSize = 1024 * 1024;
 constexpr int partLifeDays = 7;
 
 const QString noSpace = QStringLiteral("there is not enough free space on the disk");
-
-// Why a transfer ended before its body was whole, in words for the user; *retryable says whether
-// the same request may succeed later.
-QString failureOf(const QNetworkReply *reply, bool stalled, bool *retryable)
-{
-    *retryable = true;
-    if (stalled)
-        return QStringLiteral("the catalogue stopped answering");
-    switch (reply->error()) {
-    case QNetworkReply::RemoteHostClosedError:
-    case QNetworkReply::NoError: // an answer shorter than it announced
-        return QStringLiteral("the connection was cut");
-    case QNetworkReply::ConnectionRefusedError:
-    case QNetworkReply::HostNotFoundError:
-    case QNetworkReply::TimeoutError:
-    case QNetworkReply::TemporaryNetworkFailureError:
-    case QNetworkReply::NetworkSessionFailedError:
-    case QNetworkReply::UnknownNetworkError:
-        return QStringLiteral("the catalogue did not answer");
-    case QNetworkReply::SslHandshakeFailedError:
-        *retryable = false;
-        return QStringLiteral("the catalogue's certificate is not trusted");
-    case QNetworkReply::ProtocolUnknownError:
-    case QNetworkReply::ProtocolInvalidOperationError:
-        *retryable = false;
-        return QStringLiteral("the download link is not valid");
-    default:
-        *retryable = false;
-        return QStringLiteral("the transfer failed");
-    }
-}
 
 } // namespace
 
@@ -260,7 +230,7 @@ void Download::transferEnded()
     }
     if (m_reason.isEmpty()) {
         bool retryable = true;
-        m_reason = failureOf(reply, m_watch->stalled(), &retryable);
+        m_reason = NetworkFailure::reason(reply, m_watch->stalled(), &retryable);
         m_error = reply->error() == QNetworkReply::NoError
                       ? QStringLiteral("the body ended before its announced length")
                       : reply->errorString();

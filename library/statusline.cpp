@@ -46,4 +46,12 @@ QString notRecorded(const QJsonObject &record)
         .arg(moduleName(record));
 }
 
+QString catalogueFailed(const QString &reason, int retryInMs)
+{
+    const QString line = QStringLiteral("Could not load the catalogue: %1").arg(reason);
+    if (retryInMs < 0)
+        return line;
+    return line + QStringLiteral("; trying again in %1 s").arg(qCeil(retryInMs / 1000.0));
+}
+
 } // namespace StatusLine

@@ -20,4 +20,8 @@ QString unpacked(const QJsonObject &record, const QString &status);
 // The module was unpacked but the library index, which lists what is installed, could not take it.
 QString notRecorded(const QJsonObject &record);
 
+// A catalogue list could not be loaded, for reason; it is asked again in retryInMs, or not at
+// all when that is -1.
+QString catalogueFailed(const QString &reason, int retryInMs);
+
 } // namespace StatusLine

@@ -268,11 +268,16 @@ void ModuleTest::failedRequests_areTriedAgainOnlyAtStartUp()
         {"getModuleList", SIGNAL(refreshModule(QJsonArray))},
         {"getModuleListByAlpha", SIGNAL(refreshModuleAlpha(QJsonArray))}};
     MessageLog log;
+    QSignalSpy failures(m_module, &Module::catalogueFailed);
     const QJsonArray result =
         ask(slot.constData(), signalOf.value(slot), id, slot.startsWith("getModuleList"));
     QCOMPARE(result.size(), expectedRecords);
     QCOMPARE(m_server->requests().size(), expectedRequests);
     QCOMPARE(log.count(QStringLiteral("Failure")), qMin(expectedRequests, 2));
+    // The window is told of every failed try, and whether another follows.
+    QCOMPARE(failures.size(), qMin(expectedRequests, 2));
+    QCOMPARE(failures.first().at(0).toString(), QStringLiteral("the catalogue answered 503"));
+    QCOMPARE(failures.last().at(1).toInt() >= 0, expectedRecords > 0);
 }
 
 void ModuleTest::httpsCatalogue_isAnsweredOnlyWithATrustedCertificate()
@@ -286,10 +291,14 @@ void ModuleTest::httpsCatalogue_isAnsweredOnlyWithATrustedCertificate()
         server.setJson(QStringLiteral("/api/modules/topic/t1"), R"([{"name":"Water"}])");
         setCatalogueBaseUrl(server.baseUrl());
         MessageLog log;
+        QSignalSpy failures(m_module, &Module::catalogueFailed);
         const QJsonArray result =
             ask("getModuleList", SIGNAL(refreshModule(QJsonArray)), QStringLiteral("t1"), true);
         QCOMPARE(result.size(), certificate == &trusted ? 1 : 0);
         QCOMPARE(log.contains(QStringLiteral("Failure")), certificate != &trusted);
+        QCOMPARE(failures.size() == 1 &&
+                     failures.first().at(0).toString().contains(QStringLiteral("certificate")),
+                 certificate != &trusted);
     }
 }
 

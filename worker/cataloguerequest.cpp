@@ -1,5 +1,6 @@
 #include "worker/cataloguerequest.h"
 
+#include "worker/networkfailure.h"
 #include "worker/networktiming.h"
 #include "worker/stallwatch.h"
 
@@ -62,10 +63,15 @@ void CatalogueRequest::transferEnded()
                 << QStringLiteral("nothing received for %1 ms").arg(NetworkTiming::stallTimeout());
         else
             qDebug() << "Failure" << reply->errorString();
+        bool retryable = true;
+        const QString reason = NetworkFailure::reason(reply, m_watch->stalled(), &retryable);
         if (m_retry < m_retries) {
-            m_pause.start(NetworkTiming::retryPause(m_retry++));
+            const int pause = NetworkTiming::retryPause(m_retry++);
+            emit failed(reason, pause);
+            m_pause.start(pause);
             return;
         }
+        emit failed(reason, -1);
         emit answered(QJsonArray());
         return;
     }

@@ -27,6 +27,9 @@ public:
 
 signals:
     void answered(const QJsonArray &result);
+    // A try failed, for reason (words for the user); the next try follows in retryInMs, or
+    // none does when it is -1.
+    void failed(const QString &reason, int retryInMs);
 
 private:
     void transferEnded();

@@ -101,6 +101,7 @@ void Module::request(const QString &urlTemplate, const QString &id, Deliver deli
                 request->deleteLater();
                 emit(this->*deliver)(result);
             });
+    connect(request, &CatalogueRequest::failed, this, &Module::catalogueFailed);
     request->start();
 }
 

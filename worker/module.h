@@ -28,6 +28,9 @@ signals:
     void writeLog(QString message);
     // filesLeftOut: the library's files the copy could not bring onto the drive.
     void notifyCopyComplete(int filesLeftOut);
+    // A catalogue request failed, for reason (words for the user); it is tried again in
+    // retryInMs, or not at all when that is -1.
+    void catalogueFailed(QString reason, int retryInMs);
 
 public slots:
     void getTopicList();

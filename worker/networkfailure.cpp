@@ -1,0 +1,40 @@
+#include "worker/networkfailure.h"
+
+#include <QNetworkReply>
+
+namespace NetworkFailure {
+
+QString reason(const QNetworkReply *reply, bool stalled, bool *retryable)
+{
+    *retryable = true;
+    if (stalled)
+        return QStringLiteral("the catalogue stopped answering");
+    switch (reply->error()) {
+    case QNetworkReply::RemoteHostClosedError:
+    case QNetworkReply::NoError: // an answer shorter than it announced
+        return QStringLiteral("the connection was cut");
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::HostNotFoundError:
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::UnknownNetworkError:
+        return QStringLiteral("the catalogue did not answer");
+    case QNetworkReply::SslHandshakeFailedError:
+        *retryable = false;
+        return QStringLiteral("the catalogue's certificate is not trusted");
+    case QNetworkReply::ProtocolUnknownError:
+    case QNetworkReply::ProtocolInvalidOperationError:
+        *retryable = false;
+        return QStringLiteral("the download link is not valid");
+    default:
+        break;
+    }
+    *retryable = false;
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (status.isValid() && status.toInt() >= 400)
+        return QStringLiteral("the catalogue answered %1").arg(status.toInt());
+    return QStringLiteral("the transfer failed");
+}
+
+} // namespace NetworkFailure

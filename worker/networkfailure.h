@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+class QNetworkReply;
+
+namespace NetworkFailure {
+
+// Why a transfer ended without its whole answer, in words for the user that follow "Could not
+// download Hand Washing: "; *retryable says whether the same request may succeed later.
+// stalled: the transfer was given up because nothing arrived for too long.
+QString reason(const QNetworkReply *reply, bool stalled, bool *retryable);
+
+} // namespace NetworkFailure
