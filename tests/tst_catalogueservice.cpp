@@ -1,4 +1,5 @@
 // The stand-in catalogue service, run as its own process and asked over HTTP on loopback.
+#include "support/files.h"
 #include "support/httpanswer.h"
 #include "support/serviceprocess.h"
 #include "support/testenvironment.h"
@@ -95,6 +96,9 @@ private slots:
     void badCatalogue_exitsWithMessage_data();
     void badCatalogue_exitsWithMessage();
     void busyPort_exitsWithMessage();
+    void export_leavesWhatIsUnchangedAlone();
+    void export_refusesWhatItCannotDo_data();
+    void export_refusesWhatItCannotDo();
     void stopSignal_endsCleanly_data();
     void stopSignal_endsCleanly();
 
@@ -558,6 +562,68 @@ void CatalogueServiceTest::busyPort_exitsWithMessage()
     QVERIFY(process.waitForFinished(30000));
     QCOMPARE(process.exitCode(), 1);
     QVERIFY(process.readAllStandardError().contains("cannot listen"));
+}
+
+void CatalogueServiceTest::export_leavesWhatIsUnchangedAlone()
+{
+    // What a web server serves of the export is tested with nginx; here, what a new export
+    // over an earlier one changes.
+    QTemporaryDir folder;
+    const QString base = QStringLiteral("https://cdn.example.org/corvelle");
+    const auto exportRevision = [&](const char *revision) {
+        QProcess process;
+        process.start(serviceBinary, {"--export", folder.path(), "--base-url", base + "/",
+                                      "--revision", revision});
+        return process.waitForFinished(30000) && process.exitCode() == 0;
+    };
+    QVERIFY(exportRevision("1"));
+    const QString answer = folder.filePath("api/modules.json");
+    const QJsonArray modules = QJsonDocument::fromJson(fileContent(answer)).array();
+    QVERIFY(modules.first()
+                .toObject()
+                .value("downloadLink")
+                .toString()
+                .startsWith(base + "/archives/"));
+    const QDateTime past = QDateTime::currentDateTime().addDays(-1);
+    QFile file(answer);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.setFileTime(past, QFileDevice::FileModificationTime));
+    file.close();
+
+    QVERIFY(exportRevision("1"));
+    QCOMPARE(QFileInfo(answer).lastModified(), past);
+    QVERIFY(exportRevision("2"));
+    QVERIFY(QFileInfo(answer).lastModified() > past);
+    const QString archive = QStringLiteral("archives/r2/hand-washing.zip");
+    const QFileInfo source(QFileInfo(serviceBinary).absolutePath() + "/catalogue/" + archive);
+    QCOMPARE(QFileInfo(folder.filePath(archive)).lastModified(), source.lastModified());
+    QVERIFY(fileContent(folder.filePath(archive)) == fileContent(source.filePath()));
+}
+
+void CatalogueServiceTest::export_refusesWhatItCannotDo_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    const QString base = QStringLiteral("https://cdn.example.org");
+    QTest::newRow("no base URL") << QStringList{};
+    QTest::newRow("base URL without a scheme") << QStringList{"--base-url", "cdn.example.org"};
+    QTest::newRow("base URL with a query") << QStringList{"--base-url", base + "/?v=1"};
+    QTest::newRow("with a test fault") << QStringList{"--base-url", base, "--cut-after", "10"};
+    QTest::newRow("below a file") << QStringList{"--base-url", base, "--export", "file/below"};
+}
+
+void CatalogueServiceTest::export_refusesWhatItCannotDo()
+{
+    QFETCH(QStringList, arguments);
+    QTemporaryDir folder;
+    writeFile(folder.filePath("file"), "not a folder");
+    QProcess process;
+    process.setWorkingDirectory(folder.path());
+    process.start(serviceBinary, QStringList{"--export", "catalogue"} + arguments);
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitCode(), 1);
+    QVERIFY(process.readAllStandardError().startsWith("catalogue-service: "));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{"file"});
 }
 
 void CatalogueServiceTest::stopSignal_endsCleanly_data()
