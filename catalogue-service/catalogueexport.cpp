@@ -43,7 +43,7 @@ public:
         const QString path = m_folder + urlPath;
         const QFileInfo source(sourcePath), existing(path);
         const QDateTime time = source.lastModified();
-        // Size and time, as the servers that serve it compare them.
+        // The same size and time: the validators a server derives from them stay as they are.
         if (existing.isFile() && existing.size() == source.size() &&
             existing.lastModified() == time) {
             ++m_result->unchanged;

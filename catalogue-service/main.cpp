@@ -1,5 +1,6 @@
 // A stand-in for the remote catalogue service: serves a catalogue folder (records and module
-// archives) on one host and port until it receives SIGINT or SIGTERM.
+// archives) on one host and port until it receives SIGINT or SIGTERM, or writes it as files
+// that any web server can serve (--export).
 
 #include "catalogue.h"
 #include "catalogueexport.h"
