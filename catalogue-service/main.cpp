@@ -1,7 +1,9 @@
 // A stand-in for the remote catalogue service: serves a catalogue folder (records and module
-// archives) on one host and port until it receives SIGINT or SIGTERM.
+// archives) on one host and port until it receives SIGINT or SIGTERM, or writes it as files
+// that any web server can serve (--export).
 
 #include "catalogue.h"
+#include "catalogueexport.h"
 #include "catalogueserver.h"
 
 #include <QCommandLineParser>
@@ -77,8 +79,20 @@ int main(int argc, char *argv[])
         QStringLiteral("change-validator"),
         QStringLiteral("Test fault: give each archive request a new ETag and Last-Modified, as "
                        "if the archive had changed in between."));
+    // Instead of serving: the catalogue as files for any web server.
+    const QCommandLineOption exportOption(
+        QStringLiteral("export"),
+        QStringLiteral("Write the revision's API answers and archives below this folder, at the "
+                       "paths the service serves them, for any web server, and end."),
+        QStringLiteral("dir"));
+    const QCommandLineOption baseUrlOption(
+        QStringLiteral("base-url"),
+        QStringLiteral("With --export: the URL the folder is served at, which the download "
+                       "links start with."),
+        QStringLiteral("url"));
     parser.addOptions({hostOption, portOption, catalogueOption, revisionOption, cutOption,
-                       stallOption, ignoreRangesOption, changeValidatorOption});
+                       stallOption, ignoreRangesOption, changeValidatorOption, exportOption,
+                       baseUrlOption});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         return fail(QStringLiteral("unexpected argument: ") + parser.positionalArguments().first());
@@ -106,11 +120,39 @@ int main(int argc, char *argv[])
     faults.ignoreRanges = parser.isSet(ignoreRangesOption);
     faults.changeValidator = parser.isSet(changeValidatorOption);
 
-    Catalogue catalogue;
     QString error;
+    const bool exporting = parser.isSet(exportOption);
+    QString linkBase;
+    if (exporting != parser.isSet(baseUrlOption))
+        return fail(QStringLiteral("--export and --base-url go together"));
+    if (exporting) {
+        for (const QCommandLineOption *serving :
+             {&hostOption, &portOption, &cutOption, &stallOption, &ignoreRangesOption,
+              &changeValidatorOption}) {
+            if (parser.isSet(*serving))
+                return fail(QStringLiteral("--%1 is for serving, not for --export")
+                                .arg(serving->names().first()));
+        }
+        linkBase = exportLinkBase(parser.value(baseUrlOption), &error);
+        if (linkBase.isEmpty())
+            return fail(error);
+    }
+
+    Catalogue catalogue;
     const QString folder = parser.value(catalogueOption);
     if (!catalogue.load(folder, revision, &error))
         return fail(error);
+
+    if (exporting) {
+        const QString target = parser.value(exportOption);
+        const ExportResult result = exportCatalogue(catalogue, target, linkBase);
+        if (!result.ok)
+            return fail(result.error);
+        std::cout << "exported revision " << revision << " to "
+                  << QDir(target).absolutePath().toStdString() << ": " << result.written
+                  << " files written, " << result.unchanged << " unchanged" << std::endl;
+        return 0;
+    }
 
     const std::string host = parser.value(hostOption).toStdString();
     CatalogueServer server(catalogue, host, faults);

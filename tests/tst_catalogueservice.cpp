@@ -1,6 +1,7 @@
 // The stand-in catalogue service, run as its own process and asked over HTTP on loopback.
-#include "library/byterangereader.h"
-#include "library/httpranges.h"
+#include "support/files.h"
+#include "support/httpanswer.h"
+#include "support/serviceprocess.h"
 #include "support/testenvironment.h"
 
 #include <QApplication>
@@ -27,18 +28,10 @@
 
 namespace {
 
-const QString serviceBinary = QStringLiteral(CATALOGUE_SERVICE_BIN);
+const QString serviceBinary = ServiceProcess::program();
 const QString sourceCatalogue = QStringLiteral(CATALOGUE_SOURCE_DIR);
 const QStringList moduleKeys = {"_id",         "name",         "description", "version",
                                 "packageSize", "downloadLink", "launchFile",  "topic"};
-
-struct Answer
-{
-    int status = 0;
-    QByteArray body;
-    QNetworkReply::NetworkError error = QNetworkReply::NoError;
-    QMap<QByteArray, QByteArray> headers;
-};
 
 const QString archivePath = QStringLiteral("/archives/hand-washing.zip");
 
@@ -78,45 +71,6 @@ bool parsePackageSize(const QString &text, double *megabytes, int *decimals)
 
 } // namespace
 
-// One running service process; stopped with SIGTERM when it goes out of scope.
-class ServiceProcess
-{
-public:
-    explicit ServiceProcess(const QStringList &arguments = {})
-    {
-        m_process.start(serviceBinary, QStringList{"--port", "0"} + arguments);
-        m_process.setReadChannel(QProcess::StandardOutput);
-        while (m_process.waitForReadyRead(30000) || m_process.canReadLine()) {
-            if (!m_process.canReadLine())
-                continue;
-            const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
-            if (line.startsWith(QLatin1String("listening on "))) {
-                m_url = line.mid(int(qstrlen("listening on ")));
-                break;
-            }
-        }
-    }
-    ~ServiceProcess()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.terminate();
-            m_process.waitForFinished(30000);
-        }
-    }
-    QString url() const { return m_url; }
-    QProcess &process() { return m_process; }
-    QString errors()
-    {
-        m_errors += QString::fromUtf8(m_process.readAllStandardError());
-        return m_errors;
-    }
-
-private:
-    QProcess m_process;
-    QString m_url;
-    QString m_errors;
-};
-
 class CatalogueServiceTest : public QObject
 {
     Q_OBJECT
@@ -142,13 +96,16 @@ private slots:
     void badCatalogue_exitsWithMessage_data();
     void badCatalogue_exitsWithMessage();
     void busyPort_exitsWithMessage();
+    void export_leavesWhatIsUnchangedAlone();
+    void export_refusesWhatItCannotDo_data();
+    void export_refusesWhatItCannotDo();
     void stopSignal_endsCleanly_data();
     void stopSignal_endsCleanly();
 
 private:
     // Without an encoding, asks the way the client does (compressed answers accepted).
-    Answer get(const QString &url, const QByteArray &encoding = {},
-               const QMap<QByteArray, QByteArray> &headers = {}, int timeoutMs = 0);
+    HttpAnswer get(const QString &url, const QByteArray &encoding = {},
+                   const QMap<QByteArray, QByteArray> &headers = {}, int timeoutMs = 0);
     QJsonArray getArray(const QString &path);
 
     std::unique_ptr<ServiceProcess> m_service;
@@ -169,38 +126,15 @@ void CatalogueServiceTest::cleanupTestCase()
     m_service.reset();
 }
 
-Answer CatalogueServiceTest::get(const QString &url, const QByteArray &encoding,
-                                 const QMap<QByteArray, QByteArray> &headers, int timeoutMs)
+HttpAnswer CatalogueServiceTest::get(const QString &url, const QByteArray &encoding,
+                                     const QMap<QByteArray, QByteArray> &headers, int timeoutMs)
 {
-    QNetworkRequest request{QUrl(url)};
-    if (!encoding.isEmpty())
-        request.setRawHeader("Accept-Encoding", encoding);
-    for (auto header = headers.begin(); header != headers.end(); ++header)
-        request.setRawHeader(header.key(), header.value());
-    request.setTransferTimeout(timeoutMs);
-    std::unique_ptr<QNetworkReply> reply(m_network.get(request));
-    Answer answer;
-    // Read as it arrives: a reply given up drops what it holds.
-    QObject::connect(reply.get(), &QNetworkReply::readyRead, [&answer, &reply] {
-        if (reply->isOpen())
-            answer.body += reply->readAll();
-    });
-    if (!reply->isFinished()) {
-        QSignalSpy finished(reply.get(), &QNetworkReply::finished);
-        finished.wait(30000);
-    }
-    answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (reply->isOpen())
-        answer.body += reply->readAll();
-    answer.error = reply->error();
-    for (const QNetworkReply::RawHeaderPair &header : reply->rawHeaderPairs())
-        answer.headers.insert(header.first.toLower(), header.second);
-    return answer;
+    return httpGet(&m_network, url, encoding, headers, timeoutMs);
 }
 
 QJsonArray CatalogueServiceTest::getArray(const QString &path)
 {
-    const Answer answer = get(m_service->url() + path);
+    const HttpAnswer answer = get(m_service->url() + path);
     const QJsonDocument document = QJsonDocument::fromJson(answer.body);
     if (answer.status != 200 || !document.isArray())
         qWarning() << path << "answered" << answer.status << answer.body.left(200);
@@ -231,7 +165,7 @@ void CatalogueServiceTest::apiPath_answersArrayOfRecords()
     QFETCH(int, count);
     QFETCH(QStringList, keys);
 
-    const Answer answer = get(m_service->url() + path);
+    const HttpAnswer answer = get(m_service->url() + path);
     QCOMPARE(answer.status, 200);
     const QJsonDocument document = QJsonDocument::fromJson(answer.body);
     QVERIFY2(document.isArray(), answer.body.left(200).constData());
@@ -385,7 +319,7 @@ void CatalogueServiceTest::archives_areModuleFoldersOfTheAnnouncedSize()
             continue;
         }
 
-        const Answer answer = get(link);
+        const HttpAnswer answer = get(link);
         QCOMPARE(answer.status, 200);
         QVERIFY2(std::abs(answer.body.size() / 1e6 - megabytes) <= 0.5 * std::pow(10, -decimals),
                  qPrintable(QStringLiteral("%1: %2 bytes announced as %3")
@@ -423,7 +357,7 @@ void CatalogueServiceTest::revision2_updatesSomeModules()
 {
     ServiceProcess second({"--revision", "2"});
     QVERIFY2(!second.url().isEmpty(), qPrintable(second.errors()));
-    const Answer answer = get(second.url() + "/api/modules");
+    const HttpAnswer answer = get(second.url() + "/api/modules");
     QCOMPARE(answer.status, 200);
     const QJsonArray updated = QJsonDocument::fromJson(answer.body).array();
     const QJsonArray original = getArray("/api/modules");
@@ -437,8 +371,8 @@ void CatalogueServiceTest::revision2_updatesSomeModules()
         if (after.value("version") == before.value("version"))
             continue;
         ++changed;
-        const Answer oldArchive = get(before.value("downloadLink").toString());
-        const Answer newArchive = get(after.value("downloadLink").toString());
+        const HttpAnswer oldArchive = get(before.value("downloadLink").toString());
+        const HttpAnswer newArchive = get(after.value("downloadLink").toString());
         QCOMPARE(oldArchive.status, 200);
         QCOMPARE(newArchive.status, 200);
         QVERIFY(oldArchive.body != newArchive.body);
@@ -452,8 +386,8 @@ void CatalogueServiceTest::requests_areLoggedOneLineEach()
     ServiceProcess service;
     QVERIFY(!service.url().isEmpty());
     // Uncompressed, so that the body received is what went over the wire.
-    const Answer topics = get(service.url() + "/api/topics", "identity");
-    const Answer missing = get(service.url() + "/api/missing", "identity");
+    const HttpAnswer topics = get(service.url() + "/api/topics", "identity");
+    const HttpAnswer missing = get(service.url() + "/api/missing", "identity");
     const QString topicsLine = QStringLiteral("GET /api/topics 200 %1").arg(topics.body.size());
     const QString missingLine = QStringLiteral("GET /api/missing 404 %1").arg(missing.body.size());
     QTRY_VERIFY2(service.errors().contains(missingLine), qPrintable(service.errors()));
@@ -491,7 +425,7 @@ void CatalogueServiceTest::archiveRanges_areAnsweredAsHttpSays()
     QFETCH(QByteArray, ifRange);
     QFETCH(int, status);
     QFETCH(QString, parts);
-    const Answer whole = get(m_service->url() + archivePath);
+    const HttpAnswer whole = get(m_service->url() + archivePath);
     const QByteArray archive = whole.body;
     QVERIFY(archive.size() > 4000);
     QCOMPARE(whole.headers.value("accept-ranges"), QByteArray("bytes"));
@@ -505,41 +439,12 @@ void CatalogueServiceTest::archiveRanges_areAnsweredAsHttpSays()
         headers.insert("If-Range", whole.headers.value("last-modified"));
     else if (!ifRange.isEmpty())
         headers.insert("If-Range", ifRange);
-    const Answer answer = get(m_service->url() + archivePath, "identity", headers);
+    const HttpAnswer answer = get(m_service->url() + archivePath, "identity", headers);
     QCOMPARE(answer.status, status);
 
-    // What the parts hold, each placed where it belongs in the archive.
-    QByteArray expected(archive.size(), '.'), received(archive.size(), '.');
-    for (const QString &part : parts.split(',', Qt::SkipEmptyParts)) {
-        const qint64 first = part.section('-', 0, 0).toLongLong();
-        const QString last = part.section('-', 1);
-        const qint64 end = last == "end" ? archive.size() - 1 : last.toLongLong();
-        expected.replace(int(first), int(end - first + 1),
-                         archive.mid(int(first), int(end - first + 1)));
-    }
-    const QByteArray boundary = HttpRanges::multipartBoundary(answer.headers.value("content-type"));
-    if (!boundary.isEmpty()) {
-        ByteRangeReader reader(boundary);
-        QVector<ByteRangeReader::Piece> pieces;
-        QVERIFY(reader.read(answer.body, &pieces));
-        QVERIFY(reader.finished());
-        QCOMPARE(pieces.size(), parts.count(',') + 1);
-        for (const ByteRangeReader::Piece &piece : qAsConst(pieces))
-            received.replace(int(piece.offset), piece.bytes.size(), piece.bytes);
-    } else if (status == 206) {
-        const HttpRanges::ContentRange contentRange =
-            HttpRanges::parseContentRange(answer.headers.value("content-range"));
-        QVERIFY(contentRange.valid);
-        QCOMPARE(contentRange.total, qint64(archive.size()));
-        received.replace(int(contentRange.span.first), answer.body.size(), answer.body);
-    } else if (status == 200) {
-        received = answer.body;
-    } else {
-        QCOMPARE(answer.headers.value("content-range"),
-                 HttpRanges::unsatisfiedRange(archive.size()));
-        QVERIFY(answer.body.isEmpty());
-    }
-    QCOMPARE(received, expected);
+    QByteArray received;
+    QCOMPARE(partsOf(answer, archive.size(), &received), parts);
+    QCOMPARE(received, placedParts(archive, parts));
     // The log counts the bytes of the body that went out.
     const QString line =
         QStringLiteral("GET %1 %2 %3").arg(archivePath).arg(status).arg(answer.body.size());
@@ -572,10 +477,10 @@ void CatalogueServiceTest::faults_showOnArchives()
         int(QFileInfo(QFileInfo(serviceBinary).absolutePath() + "/catalogue" + archivePath).size());
 
     // A stalled answer is given up after a second without a byte.
-    const Answer first = get(service.url() + archivePath, "identity", {}, 1000);
+    const HttpAnswer first = get(service.url() + archivePath, "identity", {}, 1000);
     QCOMPARE(first.body.size(), firstBytes < 0 ? size : firstBytes);
     QCOMPARE(first.error != QNetworkReply::NoError, firstBytes >= 0);
-    const Answer second =
+    const HttpAnswer second =
         get(service.url() + archivePath, "identity",
             {{"Range", "bytes=10-19"}, {"If-Range", first.headers.value("etag")}});
     QCOMPARE(second.status, secondStatus);
@@ -657,6 +562,68 @@ void CatalogueServiceTest::busyPort_exitsWithMessage()
     QVERIFY(process.waitForFinished(30000));
     QCOMPARE(process.exitCode(), 1);
     QVERIFY(process.readAllStandardError().contains("cannot listen"));
+}
+
+void CatalogueServiceTest::export_leavesWhatIsUnchangedAlone()
+{
+    // What a web server serves of the export is tested with nginx; here, what a new export
+    // over an earlier one changes.
+    QTemporaryDir folder;
+    const QString base = QStringLiteral("https://cdn.example.org/corvelle");
+    const auto exportRevision = [&](const char *revision) {
+        QProcess process;
+        process.start(serviceBinary, {"--export", folder.path(), "--base-url", base + "/",
+                                      "--revision", revision});
+        return process.waitForFinished(30000) && process.exitCode() == 0;
+    };
+    QVERIFY(exportRevision("1"));
+    const QString answer = folder.filePath("api/modules.json");
+    const QJsonArray modules = QJsonDocument::fromJson(fileContent(answer)).array();
+    QVERIFY(modules.first()
+                .toObject()
+                .value("downloadLink")
+                .toString()
+                .startsWith(base + "/archives/"));
+    const QDateTime past = QDateTime::currentDateTime().addDays(-1);
+    QFile file(answer);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.setFileTime(past, QFileDevice::FileModificationTime));
+    file.close();
+
+    QVERIFY(exportRevision("1"));
+    QCOMPARE(QFileInfo(answer).lastModified(), past);
+    QVERIFY(exportRevision("2"));
+    QVERIFY(QFileInfo(answer).lastModified() > past);
+    const QString archive = QStringLiteral("archives/r2/hand-washing.zip");
+    const QFileInfo source(QFileInfo(serviceBinary).absolutePath() + "/catalogue/" + archive);
+    QCOMPARE(QFileInfo(folder.filePath(archive)).lastModified(), source.lastModified());
+    QVERIFY(fileContent(folder.filePath(archive)) == fileContent(source.filePath()));
+}
+
+void CatalogueServiceTest::export_refusesWhatItCannotDo_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    const QString base = QStringLiteral("https://cdn.example.org");
+    QTest::newRow("no base URL") << QStringList{};
+    QTest::newRow("base URL without a scheme") << QStringList{"--base-url", "cdn.example.org"};
+    QTest::newRow("base URL with a query") << QStringList{"--base-url", base + "/?v=1"};
+    QTest::newRow("with a test fault") << QStringList{"--base-url", base, "--cut-after", "10"};
+    QTest::newRow("below a file") << QStringList{"--base-url", base, "--export", "file/below"};
+}
+
+void CatalogueServiceTest::export_refusesWhatItCannotDo()
+{
+    QFETCH(QStringList, arguments);
+    QTemporaryDir folder;
+    writeFile(folder.filePath("file"), "not a folder");
+    QProcess process;
+    process.setWorkingDirectory(folder.path());
+    process.start(serviceBinary, QStringList{"--export", "catalogue"} + arguments);
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitCode(), 1);
+    QVERIFY(process.readAllStandardError().startsWith("catalogue-service: "));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{"file"});
 }
 
 void CatalogueServiceTest::stopSignal_endsCleanly_data()
