@@ -1,5 +1,7 @@
 #pragma once
 
+#include "worker/installedcomparison.h"
+
 #include <QJsonArray>
 #include <QObject>
 #include <QPointer>
@@ -28,6 +30,10 @@ signals:
     void writeLog(QString message);
     // filesLeftOut: the library's files the copy could not bring onto the drive.
     void notifyCopyComplete(int filesLeftOut);
+    // An update's questions answered: which entries of an archive differ from the installed
+    // files, and whether an archive reads back whole (problem empty) or not.
+    void installedCompared(InstalledComparison comparison);
+    void archiveChecked(QString filename, QString problem);
 
 public slots:
     void getTopicList();
@@ -36,6 +42,8 @@ public slots:
     void getModuleList(QString topicId);
     void getModuleListByAlpha(QString alphaId);
     void unzipFile(QString filename, QString directoryName);
+    void compareInstalled(InstalledComparison comparison);
+    void checkArchive(QString filename);
     void copyDirectories(QString source, QString dest);
     bool copyRecursively(QString s, QString f);
 
