@@ -175,7 +175,8 @@ void CatalogueServer::sendArchive(const httplib::Request &request, httplib::Resp
                                          httpDate(file.lastModified().addSecs(changes))};
     const auto answer = std::make_shared<ArchiveAnswer>(
         path, version, QByteArray::fromStdString(request.get_header_value("Range")),
-        QByteArray::fromStdString(request.get_header_value("If-Range")), !m_faults.ignoreRanges);
+        QByteArray::fromStdString(request.get_header_value("If-Range")), !m_faults.ignoreRanges,
+        m_faults.corruptRanges);
     if (!answer->isOpen()) {
         response.status = 404;
         return;

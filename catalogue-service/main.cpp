@@ -77,8 +77,13 @@ int main(int argc, char *argv[])
         QStringLiteral("change-validator"),
         QStringLiteral("Test fault: give each archive request a new ETag and Last-Modified, as "
                        "if the archive had changed in between."));
+    const QCommandLineOption corruptRangesOption(
+        QStringLiteral("corrupt-ranges"),
+        QStringLiteral("Test fault: change a byte in the middle of every range of an archive sent "
+                       "that stops short of its end."));
     parser.addOptions({hostOption, portOption, catalogueOption, revisionOption, cutOption,
-                       stallOption, ignoreRangesOption, changeValidatorOption});
+                       stallOption, ignoreRangesOption, changeValidatorOption,
+                       corruptRangesOption});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         return fail(QStringLiteral("unexpected argument: ") + parser.positionalArguments().first());
@@ -105,6 +110,7 @@ int main(int argc, char *argv[])
     }
     faults.ignoreRanges = parser.isSet(ignoreRangesOption);
     faults.changeValidator = parser.isSet(changeValidatorOption);
+    faults.corruptRanges = parser.isSet(corruptRangesOption);
 
     Catalogue catalogue;
     QString error;
