@@ -1,6 +1,7 @@
 // The stand-in catalogue service, run as its own process and asked over HTTP on loopback.
 #include "library/byterangereader.h"
 #include "library/httpranges.h"
+#include "support/serviceprocess.h"
 #include "support/testenvironment.h"
 
 #include <QApplication>
@@ -77,45 +78,6 @@ bool parsePackageSize(const QString &text, double *megabytes, int *decimals)
 }
 
 } // namespace
-
-// One running service process; stopped with SIGTERM when it goes out of scope.
-class ServiceProcess
-{
-public:
-    explicit ServiceProcess(const QStringList &arguments = {})
-    {
-        m_process.start(serviceBinary, QStringList{"--port", "0"} + arguments);
-        m_process.setReadChannel(QProcess::StandardOutput);
-        while (m_process.waitForReadyRead(30000) || m_process.canReadLine()) {
-            if (!m_process.canReadLine())
-                continue;
-            const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
-            if (line.startsWith(QLatin1String("listening on "))) {
-                m_url = line.mid(int(qstrlen("listening on ")));
-                break;
-            }
-        }
-    }
-    ~ServiceProcess()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.terminate();
-            m_process.waitForFinished(30000);
-        }
-    }
-    QString url() const { return m_url; }
-    QProcess &process() { return m_process; }
-    QString errors()
-    {
-        m_errors += QString::fromUtf8(m_process.readAllStandardError());
-        return m_errors;
-    }
-
-private:
-    QProcess m_process;
-    QString m_url;
-    QString m_errors;
-};
 
 class CatalogueServiceTest : public QObject
 {
