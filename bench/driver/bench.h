@@ -66,9 +66,10 @@ private:
     bool prepare();
     bool startService();
     void stopService();
-    // A service of its own, with test faults, logging to log; its address into *url.
+    // A service of its own, with test faults, logging to log; its address into *url. It serves
+    // catalogue, or the catalogue of the other cases when that is empty.
     bool startService(QProcess &service, const QStringList &options, const QString &log,
-                      QString *url);
+                      QString *url, const QString &catalogue = QString());
     void stopService(QProcess &service);
 
     void caseStartup();
@@ -82,8 +83,12 @@ private:
     qint64 entriesOf(const QString &archive);
     void caseDownload();
     void caseDownloadFaults();
+    void caseUpdate();
+    bool prepareUpdates();
     void caseCopy();
 
+    // The client's arguments for the window's download of the large module.
+    QStringList downloadArguments() const;
     // A run of our client program for one case, in a home folder of its own.
     ProcessResult client(const QStringList &arguments, const QString &home,
                          const QString &serviceUrl = QString());
@@ -118,6 +123,16 @@ private:
     int m_listFlagged = 0;
     QString m_catalogue;
     int m_catalogueModules = 0;
+    // New versions of the module, for the updates: one in which one file in a hundred
+    // changed, one in which every file did; each served from a catalogue of its own.
+    struct Update
+    {
+        QString name;
+        QString source; // holds the module folder, and nothing else
+        QString archive;
+        QString catalogue;
+    };
+    QVector<Update> m_updates;
     QString m_moduleName;
 
     QProcess m_service;

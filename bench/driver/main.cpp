@@ -28,10 +28,11 @@ int main(int argc, char *argv[])
                                                  "afterwards; generated data is reused when it "
                                                  "fits (default: a temporary folder)."),
                                   QStringLiteral("dir"));
-    const QCommandLineOption only(QStringLiteral("case"),
-                                  QStringLiteral("Run only this case (startup, delay, list, "
-                                                 "unpack, download, copy); may be repeated."),
-                                  QStringLiteral("name"));
+    const QCommandLineOption only(
+        QStringLiteral("case"),
+        QStringLiteral("Run only this case (startup, delay, list, "
+                       "unpack, download, update, copy); may be repeated."),
+        QStringLiteral("name"));
     const QCommandLineOption scratch(
         QStringLiteral("scratch"),
         QStringLiteral("Folder for what the runs unpack, download and copy (default: a temporary "
