@@ -8,11 +8,9 @@
 
 namespace {
 
-const quint32 endSignature = 0x06054b50;
-const quint32 zip64EndSignature = 0x06064b50;
-const quint32 zip64LocatorSignature = 0x07064b50;
-const quint16 escape16 = 0xFFFF;
-const quint32 escape32 = 0xFFFFFFFFu;
+using Format = ZipDirectory;
+const quint16 escape16 = Format::escape16;
+const quint32 escape32 = Format::escape32;
 const quint16 zip64Version = 45;
 // Where a directory record keeps its local header's offset, when no zip64 field does.
 const int recordOffsetField = 42;
@@ -170,7 +168,7 @@ bool CompactArchive::finish(QIODevice *out) const
         count >= escape16 || directorySize >= escape32 || directoryOffset >= escape32;
     if (zip64) {
         const quint64 recordAt = directoryOffset + directorySize;
-        put(tail, zip64EndSignature, 4);
+        put(tail, Format::zip64EndSignature, 4);
         put(tail, ZipDirectory::zip64EndRecordSize - 12, 8);
         put(tail, zip64Version, 2); // made by
         put(tail, zip64Version, 2); // needed
@@ -180,12 +178,12 @@ bool CompactArchive::finish(QIODevice *out) const
         put(tail, count, 8);
         put(tail, directorySize, 8);
         put(tail, directoryOffset, 8);
-        put(tail, zip64LocatorSignature, 4);
+        put(tail, Format::zip64LocatorSignature, 4);
         put(tail, 0, 4);
         put(tail, recordAt, 8);
         put(tail, 1, 4); // disks in all
     }
-    put(tail, endSignature, 4);
+    put(tail, Format::endSignature, 4);
     put(tail, 0, 2);
     put(tail, 0, 2);
     put(tail, zip64 ? escape16 : count, 2);

@@ -7,18 +7,18 @@ namespace {
 
 const quint32 localSignature = 0x04034b50;
 const quint32 centralSignature = 0x02014b50;
-const quint32 endSignature = 0x06054b50;
-const quint32 zip64EndSignature = 0x06064b50;
-const quint32 zip64LocatorSignature = 0x07064b50;
+const quint32 endSignature = ZipDirectory::endSignature;
+const quint32 zip64EndSignature = ZipDirectory::zip64EndSignature;
+const quint32 zip64LocatorSignature = ZipDirectory::zip64LocatorSignature;
 const int endRecordSize = ZipDirectory::endRecordSize;
 const int centralHeaderSize = ZipDirectory::centralHeaderSize;
 const int locatorSize = ZipDirectory::zip64LocatorSize;
-const int zip64RecordSize = ZipDirectory::zip64EndRecordSize; // without extensible data
+const int zip64RecordSize = ZipDirectory::zip64EndRecordSize;
 const int maxCommentSize = 0xFFFF;
 const quint16 zip64Field = 0x0001;
 const quint16 unicodePathField = 0x7075;
-const quint16 escape16 = 0xFFFF;
-const quint32 escape32 = 0xFFFFFFFFu;
+const quint16 escape16 = ZipDirectory::escape16;
+const quint32 escape32 = ZipDirectory::escape32;
 const quint16 utf8Flag = 0x0800;
 const quint16 descriptorFlag = 0x0008;
 const quint16 encryptionFlags = 0x0041;

@@ -81,10 +81,16 @@ public:
     // Whether the local header held whole in header agrees with entry: the same name, method
     // and encryption, and the same checksum and sizes where it states them.
     static bool matchesLocalHeader(const Entry &entry, const QByteArray &header, QString *problem);
-    // The fixed parts of the records an archive ends with, for code that writes them.
+    // The records an archive ends with, and the values that escape a field to its zip64 twin,
+    // for code that writes them.
+    static constexpr quint32 endSignature = 0x06054b50;
+    static constexpr quint32 zip64EndSignature = 0x06064b50;
+    static constexpr quint32 zip64LocatorSignature = 0x07064b50;
+    static constexpr quint16 escape16 = 0xFFFF;
+    static constexpr quint32 escape32 = 0xFFFFFFFFu;
     static constexpr int centralHeaderSize = 46;
     static constexpr int endRecordSize = 22;
-    static constexpr int zip64EndRecordSize = 56;
+    static constexpr int zip64EndRecordSize = 56; // without extensible data
     static constexpr int zip64LocatorSize = 20;
 
 private:
