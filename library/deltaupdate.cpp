@@ -6,7 +6,6 @@
 #include <QUrl>
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -21,6 +20,8 @@ constexpr qint64 partGap = 8 * 1024;
 constexpr qint64 requestGap = 64 * 1024;
 // Servers limit the ranges of one request (Apache to 200) and the length of its headers.
 constexpr int rangesPerRequest = 64;
+// What an answer of several ranges may hold after its last one, an epilogue that says nothing.
+constexpr qint64 epilogueLimit = 64 * 1024;
 
 using Kind = ZipDirectory::Kind;
 
@@ -100,6 +101,7 @@ bool DeltaUpdate::answerStarted(const QByteArray &contentRange, const QByteArray
     m_parts.reset();
     m_singleAt = -1;
     m_answerBrought = 0;
+    m_epilogue = 0;
     const QByteArray tag = HttpRanges::strongEtag(etag);
     const QByteArray date = lastModified.trimmed();
     const QByteArray boundary = HttpRanges::multipartBoundary(contentType);
@@ -171,6 +173,8 @@ bool DeltaUpdate::receive(const QByteArray &chunk)
 {
     QVector<ByteRangeReader::Piece> pieces;
     if (m_parts) {
+        if (m_parts->finished() && (m_epilogue += chunk.size()) > epilogueLimit)
+            return stop(QStringLiteral("an answer goes on after its last range"));
         if (!m_parts->read(chunk, &pieces))
             return stop(QStringLiteral("an answer of several ranges is malformed"));
     } else if (m_singleAt >= 0) {
@@ -360,8 +364,9 @@ bool DeltaUpdate::save()
 QString DeltaUpdate::summary() const
 {
     if (!m_compact)
-        return QStringLiteral("the whole archive of %1 bytes came with its end").arg(m_total);
-    return QStringLiteral("fetched %1 of %2 entries, %3 of %4 bytes")
+        return QStringLiteral("the whole archive, %1 bytes, came with the end asked for")
+            .arg(m_total);
+    return QStringLiteral("updated by ranges: fetched %1 of %2 entries, %3 of %4 bytes")
         .arg(m_compact->entryCount())
         .arg(m_entryCount)
         .arg(m_fetched)

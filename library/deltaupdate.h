@@ -80,7 +80,7 @@ public:
     qint64 needed() const { return m_needed; }
     // Why the update falls back.
     QString reason() const { return m_reason; }
-    // What the update fetched, once Saved.
+    // What the update fetched, once Saved, in a few words for the debug output.
     QString summary() const;
 
 private:
@@ -128,6 +128,7 @@ private:
     HttpRanges::Span m_single;
     qint64 m_singleAt = -1;
     qint64 m_answerBrought = 0; // bytes still needed that the answer brought
+    qint64 m_epilogue = 0;      // bytes after the last of several ranges
 
     qint64 m_fetched = 0;
     qint64 m_needed = -1;

@@ -275,7 +275,7 @@ void Download::goOn(DeltaUpdate::Next next)
         emit wantsCheck(m_delta->workPath());
         return;
     case DeltaUpdate::Next::Saved:
-        m_updateSummary = QStringLiteral("updated by ranges: ") + m_delta->summary();
+        m_updateSummary = m_delta->summary();
         end(Outcome::Saved);
         return;
     case DeltaUpdate::Next::FallBack:
