@@ -58,8 +58,9 @@ QByteArray media(quint32 seed, int size)
 }
 
 // The module in one of its versions. "new" changes a page in place (same size), rewrites
-// another, adds a page and changes a film, and comes as zip64 behind a stub; "conflict" is
-// "new" with a file where the old version has a folder, which unpacking refuses.
+// another, adds a page and changes a film, makes a folder of what was a link to another
+// folder (with a page the same as the one behind the link), and comes as zip64 behind a stub;
+// "conflict" is "new" with a file where the old version has a folder, which unpacking refuses.
 QByteArray moduleArchive(const QString &version)
 {
     const bool isNew = version != QLatin1String("old");
@@ -84,6 +85,12 @@ QByteArray moduleArchive(const QString &version)
         add("media/m" + QByteArray::number(i) + ".bin", media(isNew && i == 5 ? 105 : i, 20000),
             false);
     zip.addSymLink(moduleFolder + "start.html", "pages/p0.html");
+    if (isNew) {
+        zip.addDirectory(moduleFolder + "shared/");
+        add("shared/p0.html", page(0, 3000), true);
+    } else {
+        zip.addSymLink(moduleFolder + "shared", "pages");
+    }
     if (!isNew) {
         zip.addDirectory(moduleFolder + "old/");
         add("old/notes.html", page(99, 1200), true);

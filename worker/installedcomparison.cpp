@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 
 #include <numeric>
 
@@ -82,8 +83,17 @@ void compareWithInstalled(InstalledComparison *comparison)
         return comparison->tooMuch;
     };
     // A file reached through a link (a folder an earlier version made a link) is not the file
-    // at the path: unpacking would put a folder in the link's place.
+    // at the path: unpacking would put a folder in the link's place. Folders are few; each is
+    // resolved once.
     const QString base = QFileInfo(comparison->libraryFolder).canonicalFilePath();
+    QHash<QString, bool> plainFolders;
+    const auto inPlainFolder = [&](const QString &path) {
+        const QString folder = path.section(QLatin1Char('/'), 0, -2);
+        const auto known = plainFolders.constFind(folder);
+        if (known != plainFolders.cend())
+            return *known;
+        return *plainFolders.insert(folder, QFileInfo(folder).canonicalFilePath() == folder);
+    };
     // Sizes first, which cost nothing to compare, so that an archive of which most changed is
     // known as such before a file is read.
     QVector<const ArchiveStager::Entry *> sameSize;
@@ -94,8 +104,7 @@ void compareWithInstalled(InstalledComparison *comparison)
         const QString path = base + QLatin1Char('/') + entry.path;
         const QFileInfo installed(path);
         const bool same = !base.isEmpty() && installed.isFile() && !installed.isSymLink() &&
-                          quint64(installed.size()) == record.size &&
-                          installed.canonicalFilePath() == path &&
+                          quint64(installed.size()) == record.size && inPlainFolder(path) &&
                           samePermissions(installed.permissions(), entry.permissions);
         if (same)
             sameSize.append(&entry);
