@@ -42,6 +42,7 @@ BenchConfig BenchConfig::small()
     config.startupRuns = 3;
     config.delayRuns = 1;
     config.faultRuns = 1;
+    config.updateRuns = 3;
     config.moduleBytes = 12'000'000;
     config.moduleFiles = 196;
     config.moduleParts = 1;

@@ -18,6 +18,10 @@ struct BenchConfig
     int delayRuns = 3;
     // Runs of the downloads that meet a cut or a stall: each checks a bound, not a ratio.
     int faultRuns = 3;
+    // Runs of each side of an update. With every entry changed, the two sides do the same but
+    // for some milliseconds before the whole archive comes, while single runs of half a
+    // second vary by some 5 %: more runs let the medians show the difference.
+    int updateRuns = 15;
     QString work; // where the data goes, and the homes of the window's runs
     // Where the runs write what they unpack, download and copy: a memory-backed file system
     // when there is one, so that the disk's write-back and the file system's bookkeeping of
