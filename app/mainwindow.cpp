@@ -34,6 +34,7 @@ MainWindow::~MainWindow()
 
 void MainWindow::connectWorker()
 {
+    qRegisterMetaType<InstalledComparison>();
     auto *worker = new Module;
     worker->moveToThread(&workerThread);
     connect(&workerThread, &QThread::finished, worker, &QObject::deleteLater);
@@ -45,6 +46,8 @@ void MainWindow::connectWorker()
     connect(this, &MainWindow::gma, worker, &Module::getModuleListByAlpha);
     connect(this, &MainWindow::unzip, worker, &Module::unzipFile);
     connect(this, &MainWindow::copyDirs, worker, &Module::copyDirectories);
+    connect(this, &MainWindow::compareInstalled, worker, &Module::compareInstalled);
+    connect(this, &MainWindow::checkArchive, worker, &Module::checkArchive);
 
     connect(worker, &Module::articlesReady, this, &MainWindow::displayArticles);
     connect(worker, &Module::resultsReady, this, &MainWindow::refreshTopicList);
@@ -55,6 +58,8 @@ void MainWindow::connectWorker()
     connect(worker, &Module::writeLog, this, &MainWindow::writeLogMessage);
     connect(worker, &Module::notifyCopyComplete, this, &MainWindow::copyComplete);
     connect(worker, &Module::catalogueFailed, this, &MainWindow::showCatalogueFailure);
+    connect(worker, &Module::installedCompared, this, &MainWindow::installedCompared);
+    connect(worker, &Module::archiveChecked, this, &MainWindow::archiveChecked);
 }
 
 void MainWindow::connectWidgets()

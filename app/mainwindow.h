@@ -1,5 +1,7 @@
 #pragma once
 
+#include "worker/installedcomparison.h"
+
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QMainWindow>
@@ -34,6 +36,9 @@ signals:
     void gma(QString lid);
     void unzip(QString f, QString d);
     void copyDirs(QString s, QString d);
+    // An update's questions to the worker (see Download).
+    void compareInstalled(InstalledComparison comparison);
+    void checkArchive(QString f);
 
 public slots:
     void refreshCategoryList();
@@ -44,6 +49,8 @@ public slots:
     void refreshAlphaModuleList(QJsonArray topicList);
     void notifyFileComplete(QString status);
     void copyComplete(int filesLeftOut);
+    void installedCompared(InstalledComparison comparison);
+    void archiveChecked(QString f, QString problem);
 
 private slots:
     void delay(int millisecondsToWait);
@@ -83,6 +90,9 @@ private:
     void applyStyling();
     void startDownload(int cflag, const QJsonObject &record, const QString &link);
     void installExtracted(const QString &status);
+    // The download under way whose update works at path (its archive path or the archive of
+    // its changes); null when there is none.
+    Download *downloadAt(const QString &path) const;
     // Shows line in the status bar in place of the one before.
     void showStatus(const QString &line, int timeoutMs = 0);
     void showCatalogueFailure(const QString &reason, int retryInMs);

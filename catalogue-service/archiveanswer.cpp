@@ -4,8 +4,8 @@
 
 ArchiveAnswer::ArchiveAnswer(const QString &path, const Version &version,
                              const QByteArray &rangeHeader, const QByteArray &ifRange,
-                             bool honourRanges)
-    : m_file(path)
+                             bool honourRanges, bool corruptRanges)
+    : m_file(path), m_corruptRanges(corruptRanges)
 {
     if (!m_file.open(QIODevice::ReadOnly))
         return;
@@ -59,6 +59,8 @@ void ArchiveAnswer::add(const HttpRanges::Span &span)
     segment.start = m_length;
     segment.fileOffset = span.first;
     segment.length = span.length();
+    if (m_corruptRanges && m_status == 206 && span.last < m_file.size() - 1)
+        segment.corruptAt = span.first + span.length() / 2;
     m_segments.append(segment);
     m_length += segment.length;
 }
@@ -74,7 +76,11 @@ QByteArray ArchiveAnswer::read(qint64 offset, qint64 maxBytes)
             return segment.text.mid(int(into), int(count));
         if (!m_file.seek(segment.fileOffset + into))
             return QByteArray();
-        return m_file.read(count);
+        QByteArray bytes = m_file.read(count);
+        const qint64 corrupt = segment.corruptAt - (segment.fileOffset + into);
+        if (corrupt >= 0 && corrupt < bytes.size())
+            bytes[int(corrupt)] = char(bytes.at(int(corrupt)) ^ 0x5A);
+        return bytes;
     }
     return QByteArray();
 }

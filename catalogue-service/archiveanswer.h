@@ -21,9 +21,11 @@ public:
     };
 
     // rangeHeader and ifRange as the request gave them, empty when it gave none; with
-    // honourRanges false the whole file is sent whatever was asked.
+    // honourRanges false the whole file is sent whatever was asked. With corruptRanges (a test
+    // fault) one byte in the middle of every range sent that stops short of the file's end is
+    // changed.
     ArchiveAnswer(const QString &path, const Version &version, const QByteArray &rangeHeader,
-                  const QByteArray &ifRange, bool honourRanges);
+                  const QByteArray &ifRange, bool honourRanges, bool corruptRanges = false);
 
     bool isOpen() const { return m_file.isOpen(); }
     int status() const { return m_status; }
@@ -43,11 +45,13 @@ private:
         QByteArray text;
         qint64 fileOffset = 0;
         qint64 length = 0;
+        qint64 corruptAt = -1; // the file's byte sent changed, for the test fault
     };
     void add(const QByteArray &text);
     void add(const HttpRanges::Span &span);
 
     QFile m_file;
+    bool m_corruptRanges = false;
     int m_status = 200;
     QByteArray m_contentType = "application/zip";
     QByteArray m_contentRange;

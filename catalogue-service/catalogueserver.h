@@ -22,6 +22,7 @@ struct ServiceFaults
     qint64 stallAfter = -1;       // send this many bytes of the body, then nothing until stopped
     bool ignoreRanges = false;    // answer every request with the whole archive (200)
     bool changeValidator = false; // give every request a version of the archive of its own
+    bool corruptRanges = false;   // change a byte of every range that stops short of the end
 };
 
 // Serves one loaded catalogue over HTTP: the record arrays under "/api/..." and the module

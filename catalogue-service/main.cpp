@@ -90,9 +90,13 @@ int main(int argc, char *argv[])
         QStringLiteral("With --export: the URL the folder is served at, which the download "
                        "links start with."),
         QStringLiteral("url"));
+    const QCommandLineOption corruptRangesOption(
+        QStringLiteral("corrupt-ranges"),
+        QStringLiteral("Test fault: change a byte in the middle of every range of an archive sent "
+                       "that stops short of its end."));
     parser.addOptions({hostOption, portOption, catalogueOption, revisionOption, cutOption,
-                       stallOption, ignoreRangesOption, changeValidatorOption, exportOption,
-                       baseUrlOption});
+                       stallOption, ignoreRangesOption, changeValidatorOption, corruptRangesOption,
+                       exportOption, baseUrlOption});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         return fail(QStringLiteral("unexpected argument: ") + parser.positionalArguments().first());
@@ -119,6 +123,7 @@ int main(int argc, char *argv[])
     }
     faults.ignoreRanges = parser.isSet(ignoreRangesOption);
     faults.changeValidator = parser.isSet(changeValidatorOption);
+    faults.corruptRanges = parser.isSet(corruptRangesOption);
 
     QString error;
     const bool exporting = parser.isSet(exportOption);
@@ -128,7 +133,7 @@ int main(int argc, char *argv[])
     if (exporting) {
         for (const QCommandLineOption *serving :
              {&hostOption, &portOption, &cutOption, &stallOption, &ignoreRangesOption,
-              &changeValidatorOption}) {
+              &changeValidatorOption, &corruptRangesOption}) {
             if (parser.isSet(*serving))
                 return fail(QStringLiteral("--%1 is for serving, not for --export")
                                 .arg(serving->names().first()));

@@ -17,7 +17,7 @@ bool ByteRangeReader::read(const QByteArray &chunk, QVector<Piece> *pieces)
     while (at < data.size() && m_state != State::Failed && m_state != State::Finished) {
         if (m_state == State::Bytes) {
             const int length = int(qMin<qint64>(m_left, data.size() - at));
-            pieces->append({m_offset, data.mid(at, length)});
+            pieces->append({m_offset, data.mid(at, length), m_total});
             at += length;
             m_offset += length;
             m_left -= length;
@@ -92,6 +92,7 @@ bool ByteRangeReader::readLine(const QByteArray &line)
                 return false;
             m_offset = range.span.first;
             m_left = range.span.length();
+            m_total = range.total;
             m_hasRange = true;
         }
         return true;

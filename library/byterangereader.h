@@ -14,6 +14,7 @@ public:
     {
         qint64 offset = 0; // where the bytes stand in the resource
         QByteArray bytes;
+        qint64 total = -1; // the resource's length, as the part's header gives it; -1 unknown
     };
 
     explicit ByteRangeReader(const QByteArray &boundary);
@@ -39,5 +40,6 @@ private:
     int m_lineBytes = 0; // read outside the parts' bytes, to bound what a hostile body costs
     qint64 m_offset = 0;
     qint64 m_left = 0;
+    qint64 m_total = -1;
     bool m_hasRange = false;
 };

@@ -53,7 +53,27 @@ void Download::start(QNetworkAccessManager *network, const QString &link)
     m_link = link;
     PartialDownload::removeStale(m_libraryFolder,
                                  QDateTime::currentDateTime().addDays(-partLifeDays));
+    // A part kept for resuming is nearer the whole archive than any update could be.
+    PartialDownload::Version held;
+    if (m_partial.heldFor(m_link, &held) == 0 &&
+        DeltaUpdate::worthTrying(m_libraryFolder, moduleId(), m_link))
+        m_delta =
+            std::make_unique<DeltaUpdate>(m_libraryFolder, m_archivePath, m_partial.changesPath());
     request();
+}
+
+bool Download::openBody()
+{
+    m_held = m_partial.heldFor(m_link, &m_heldVersion);
+    // Whatever lies there cannot be continued.
+    if (m_held == 0)
+        m_partial.remove();
+    m_body.setFileName(m_partial.bodyPath());
+    if (m_body.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+        return true;
+    m_reason = QStringLiteral("the library folder cannot be written");
+    m_error = m_body.errorString();
+    return false;
 }
 
 void Download::request()
@@ -62,25 +82,20 @@ void Download::request()
     m_retryable = true;
     m_reason.clear();
     m_error.clear();
-    m_held = m_partial.heldFor(m_link, &m_heldVersion);
-    // Whatever lies there cannot be continued.
-    if (m_held == 0)
-        m_partial.remove();
-    m_body.setFileName(m_partial.bodyPath());
-    if (!m_body.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
-        m_reason = QStringLiteral("the library folder cannot be written");
-        m_error = m_body.errorString();
-        // Reported once control is back in the event loop, as every other end is.
-        QMetaObject::invokeMethod(
-            this, [this] { end(Outcome::FileUnavailable); }, Qt::QueuedConnection);
-        return;
-    }
-
     // No redirect is followed: the archive must come from the link itself.
     QNetworkRequest request(QUrl(m_link, QUrl::TolerantMode));
     // Ranges count the bytes as stored; an answer compressed on the way would count others.
     request.setRawHeader("Accept-Encoding", "identity");
-    if (m_held > 0) {
+    if (m_delta) {
+        request.setRawHeader("Range", HttpRanges::rangeHeader(m_delta->nextRanges()));
+        if (!m_delta->validator().isEmpty())
+            request.setRawHeader("If-Range", m_delta->validator());
+    } else if (!openBody()) {
+        // Reported once control is back in the event loop, as every other end is.
+        QMetaObject::invokeMethod(
+            this, [this] { end(Outcome::FileUnavailable); }, Qt::QueuedConnection);
+        return;
+    } else if (m_held > 0) {
         request.setRawHeader("Range", HttpRanges::rangeHeader({HttpRanges::Wanted::from(m_held)}));
         request.setRawHeader("If-Range", m_heldVersion.validator());
     }
@@ -100,6 +115,8 @@ void Download::answerStarted()
     if (m_answer != Answer::Awaited || !statusAttribute.isValid())
         return;
     const int status = statusAttribute.toInt();
+    if (m_delta && rangesStarted(status))
+        return;
     PartialDownload::Version offered;
     offered.etag = HttpRanges::strongEtag(m_reply->rawHeader("ETag"));
     offered.lastModified = m_reply->rawHeader("Last-Modified");
@@ -149,12 +166,110 @@ void Download::answerStarted()
         QFile::remove(m_partial.infoPath());
 }
 
-void Download::startOver()
+bool Download::rangesStarted(int status)
 {
-    // Deleting the reply ends its transfer; the bytes held belong to another version.
+    const QByteArray etag = m_reply->rawHeader("ETag");
+    const QByteArray lastModified = m_reply->rawHeader("Last-Modified");
+    if (status == 206) {
+        if (!m_delta->answerStarted(m_reply->rawHeader("Content-Range"),
+                                    m_reply->rawHeader("Content-Type"), etag, lastModified)) {
+            fallBack();
+            return true;
+        }
+        m_answer = Answer::Ranges;
+        return true;
+    }
+    if (status == 200 && m_delta->takesOneRangeAtATime(etag, lastModified)) {
+        // Rather than the whole archive, the ranges one at a time.
+        dropReply();
+        request();
+        return true;
+    }
+    if (status == 416) {
+        // The archive is shorter than the ranges asked, so it is another one now.
+        dropUpdate(QStringLiteral("the archive changed during the update"));
+        dropReply();
+        request();
+        return true;
+    }
+    if (status < 200 || status >= 300)
+        return false; // ends the download as it would end any other
+    // The server sends the whole archive: ranges are not for it, or the archive changed. It
+    // is taken as it comes, rather than asked for again.
+    dropUpdate(m_delta->wholeArchiveReason(etag, lastModified));
+    if (!openBody()) {
+        refuse(m_reason, m_error);
+        return true;
+    }
+    return false;
+}
+
+void Download::fallBack()
+{
+    dropUpdate(m_delta->reason());
+    dropReply();
+    // The whole archive is a download of its own, with its own retries.
+    m_retry = 0;
+    m_receivedBytes = false;
+    request();
+}
+
+void Download::dropUpdate(const QString &reason)
+{
+    m_updateSummary = QStringLiteral("fetching the whole archive: ") + reason;
+    m_delta.reset();
+}
+
+void Download::dropReply()
+{
+    if (!m_reply)
+        return;
+    // Deleting the reply ends its transfer.
     m_reply->disconnect(this);
     m_reply->deleteLater();
     m_reply = nullptr;
+}
+
+void Download::goOn(DeltaUpdate::Next next)
+{
+    switch (next) {
+    case DeltaUpdate::Next::Request:
+        if (m_delta->needed() > 0)
+            emit progress(m_delta->fetched(), qMax(m_delta->needed(), m_delta->fetched()));
+        request();
+        return;
+    case DeltaUpdate::Next::Compare:
+        emit wantsComparison(m_delta->comparison());
+        return;
+    case DeltaUpdate::Next::Check:
+        emit wantsCheck(m_delta->workPath());
+        return;
+    case DeltaUpdate::Next::Saved:
+        m_updateSummary = m_delta->summary();
+        end(Outcome::Saved);
+        return;
+    case DeltaUpdate::Next::FallBack:
+        fallBack();
+        return;
+    }
+}
+
+void Download::comparisonArrived(const InstalledComparison &comparison)
+{
+    if (m_delta && !m_reply)
+        goOn(m_delta->compared(comparison));
+}
+
+void Download::checkArrived(const QString &problem)
+{
+    if (m_delta && !m_reply)
+        goOn(m_delta->checked(problem));
+}
+
+void Download::startOver()
+{
+    // The bytes held belong to another version.
+    dropReply();
     m_body.close();
     m_partial.remove();
     request();
@@ -170,6 +285,16 @@ void Download::receive()
         const QByteArray chunk = m_reply->read(readBufferSize);
         if (chunk.isEmpty())
             break;
+        if (m_answer == Answer::Ranges) {
+            if (!m_delta->receive(chunk)) {
+                fallBack();
+                return;
+            }
+            m_receivedBytes = true;
+            if (m_delta->needed() > 0)
+                emit progress(m_delta->fetched(), qMax(m_delta->needed(), m_delta->fetched()));
+            continue;
+        }
         if (m_answer != Answer::Whole && m_answer != Answer::Continues)
             continue;
         if (m_body.write(chunk) != chunk.size()) {
@@ -215,11 +340,19 @@ bool Download::fitsOnDisk(qint64 bytes) const
 
 void Download::transferEnded()
 {
-    receive();
     QNetworkReply *reply = m_reply;
+    receive();
+    // The answer was given up while it was read, and another request has gone out.
+    if (reply != m_reply)
+        return;
     m_reply = nullptr;
     reply->deleteLater();
     m_body.close();
+
+    if (m_answer == Answer::Ranges && reply->error() == QNetworkReply::NoError) {
+        goOn(m_delta->answerEnded());
+        return;
+    }
 
     const bool complete =
         reply->error() == QNetworkReply::NoError &&
@@ -265,6 +398,7 @@ bool Download::save()
 
 void Download::end(Outcome outcome)
 {
+    m_delta.reset();
     m_outcome = outcome;
     emit finished();
 }

@@ -1,12 +1,16 @@
 #pragma once
 
+#include "library/deltaupdate.h"
 #include "library/partialdownload.h"
+#include "worker/installedcomparison.h"
 
 #include <QFile>
 #include <QJsonObject>
 #include <QObject>
 #include <QString>
 #include <QTimer>
+
+#include <memory>
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -17,6 +21,12 @@ class StallWatch;
 // the archive; the archive appears at its path only once the whole body has arrived with a
 // successful answer. A transfer that fails keeps what it received: the next download of the
 // module, or the retry that follows a cut, asks only for the rest.
+//
+// A download of a module that is installed fetches only what changed in its archive, where the
+// server allows (see DeltaUpdate), and falls back to the whole archive where it does not; either
+// way the archive that appears at its path unpacks to the same tree. The worker's part in it
+// (comparing the archive with the installed files, checking the archive of the changes) is
+// asked for through signals, and its answers given back through the methods below.
 class Download : public QObject
 {
     Q_OBJECT
@@ -49,6 +59,15 @@ public:
     QString reason() const { return m_reason; }
     // What went wrong, in the network layer's or the file system's words.
     QString error() const { return m_error; }
+    // What the download fetched when it updated the installed module, or why it fetched the
+    // whole archive instead; empty for any other download.
+    QString updateSummary() const { return m_updateSummary; }
+    // The file where an update puts together the archive of its changes.
+    QString changesPath() const { return m_partial.changesPath(); }
+
+    // The worker's answers to wantsComparison() and wantsCheck().
+    void comparisonArrived(const InstalledComparison &comparison);
+    void checkArrived(const QString &problem);
 
 signals:
     // Counts the bytes held from an earlier transfer too.
@@ -56,16 +75,27 @@ signals:
     // The transfer failed after bytes had arrived; it resumes after pauseMs.
     void retrying(const QString &reason, int retry, int retries, int pauseMs);
     void finished();
+    // The update needs the worker to compare an archive's directory with the installed files,
+    // or to check the archive of its changes at path.
+    void wantsComparison(InstalledComparison comparison);
+    void wantsCheck(QString path);
 
 private:
     enum class Answer {
         Awaited,   // no headers yet
         Whole,     // the body from its first byte
         Continues, // the rest of the bytes held
+        Ranges,    // ranges of the archive, for an update
         Refused    // not a body to keep: an error status, or a transfer given up
     };
 
     void request();
+    bool openBody();
+    bool rangesStarted(int status);
+    void goOn(DeltaUpdate::Next next);
+    void fallBack();
+    void dropUpdate(const QString &reason);
+    void dropReply();
     void answerStarted();
     void startOver();
     void receive();
@@ -99,4 +129,6 @@ private:
     Outcome m_outcome = Outcome::Running;
     QString m_reason;
     QString m_error;
+    std::unique_ptr<DeltaUpdate> m_delta;
+    QString m_updateSummary;
 };

@@ -180,6 +180,8 @@ void MainWindow::downloadFinished(int cflag)
     download->deleteLater();
 
     const QString moduleId = download->moduleId();
+    if (!download->updateSummary().isEmpty())
+        qDebug().noquote() << "Update of module" << moduleId << "-" << download->updateSummary();
     switch (download->outcome()) {
     case Download::Outcome::FileUnavailable:
         // Without a place for archives no later download can succeed either: stop here.
@@ -269,6 +271,8 @@ void MainWindow::startDownload(int cflag, const QJsonObject &record, const QStri
     Download *download = m_downloads.back().get();
     connect(download, &Download::progress, this, progressSlots[cflag]);
     connect(download, &Download::finished, this, completionSlots[cflag]);
+    connect(download, &Download::wantsComparison, this, &MainWindow::compareInstalled);
+    connect(download, &Download::wantsCheck, this, &MainWindow::checkArchive);
     connect(download, &Download::retrying, this,
             [this, download](const QString &reason, int retry, int retries, int pauseMs) {
                 qDebug() << "Download of module" << download->moduleId() << "failed:" << reason
@@ -277,6 +281,27 @@ void MainWindow::startDownload(int cflag, const QJsonObject &record, const QStri
                                                         pauseMs));
             });
     download->start(m_network, link);
+}
+
+Download *MainWindow::downloadAt(const QString &path) const
+{
+    for (const auto &download : m_downloads) {
+        if (download->archivePath() == path || download->changesPath() == path)
+            return download.get();
+    }
+    return nullptr;
+}
+
+void MainWindow::installedCompared(InstalledComparison comparison)
+{
+    if (Download *download = downloadAt(comparison.archivePath))
+        download->comparisonArrived(comparison);
+}
+
+void MainWindow::archiveChecked(QString f, QString problem)
+{
+    if (Download *download = downloadAt(f))
+        download->checkArrived(problem);
 }
 
 void MainWindow::installExtracted(const QString &status)

@@ -10,6 +10,7 @@
 namespace {
 const QString partSuffix = QStringLiteral(".zip.part");
 const QString infoSuffix = QStringLiteral(".info");
+const QString changesSuffix = QStringLiteral(".changes");
 const QString linkKey = QStringLiteral("link");
 const QString etagKey = QStringLiteral("etag");
 const QString lastModifiedKey = QStringLiteral("lastModified");
@@ -59,6 +60,11 @@ bool PartialDownload::writeInfo(const QString &link, const Version &version) con
            info.write(QJsonDocument(fields).toJson(QJsonDocument::Compact)) >= 0 && info.commit();
 }
 
+QString PartialDownload::changesPath() const
+{
+    return m_bodyPath + changesSuffix;
+}
+
 void PartialDownload::remove() const
 {
     QFile::remove(m_bodyPath);
@@ -68,8 +74,9 @@ void PartialDownload::remove() const
 void PartialDownload::removeStale(const QString &libraryFolder, const QDateTime &notAfter)
 {
     const QDir folder(libraryFolder);
-    const QStringList parts = folder.entryList({QStringLiteral(".*") + partSuffix},
-                                               QDir::Files | QDir::Hidden | QDir::System);
+    const QStringList parts = folder.entryList(
+        {QStringLiteral(".*") + partSuffix, QStringLiteral(".*") + partSuffix + changesSuffix},
+        QDir::Files | QDir::Hidden | QDir::System);
     for (const QString &name : parts) {
         const QString path = folder.filePath(name);
         if (QFileInfo(path).lastModified() < notAfter) {

@@ -31,6 +31,8 @@ public:
 
     QString bodyPath() const { return m_bodyPath; }
     QString infoPath() const { return m_infoPath; }
+    // Where an update of the module puts together the archive of its changes.
+    QString changesPath() const;
 
     // The bytes held of link's body, and their version into *version; 0 when there is nothing
     // that can be continued: no part, no info, an info of another link or without a validator,
@@ -41,8 +43,9 @@ public:
     // Removes the part and its info.
     void remove() const;
 
-    // Removes every part in libraryFolder, with its info, that was last written before
-    // notAfter: a download nobody finished within a week is not worth its disk space.
+    // Removes every part in libraryFolder, with its info, and every archive of changes, that
+    // was last written before notAfter: a download nobody finished within a week is not worth
+    // its disk space.
     static void removeStale(const QString &libraryFolder, const QDateTime &notAfter);
 
 private:

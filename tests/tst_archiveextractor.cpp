@@ -300,6 +300,19 @@ void ArchiveExtractorTest::unpacksEqualToTheArchive_data()
                                            {"mod/zeros.bin", "file:" + QByteArray(200 << 10, '\0')}}
                                    << true;
 
+    // The reader is handed the file a megabyte at a time. A deflated entry whose data begins a
+    // few bytes before such a boundary is first inflated from those bytes alone, which gives
+    // nothing yet and is no end of the entry.
+    const QByteArray filler = randomBytes((1 << 20) - 70 - 30 - 12);
+    ZipBuilder::Entry late = entry("mod/late.html", page);
+    late.deflate = true;
+    QTest::newRow("deflated data that starts just before a megabyte")
+        << ZipBuilder().addFile("mod/fill.bin", filler).addEntry(late).archive()
+        << Tree{{"mod", "folder"},
+                {"mod/fill.bin", "file:" + filler},
+                {"mod/late.html", "file:" + page}}
+        << true;
+
     QTest::newRow("links that stay inside")
         << ZipBuilder()
                .addFile("mod/pages/index.html", "the page")

@@ -41,7 +41,7 @@ ExtractResult extractArchive(const QString &archivePath, const QString &destinat
         return {false, archive.error(), archive.problem()};
 
     // Everything is judged before anything is written: one unsafe entry refuses the archive.
-    ArchiveStager stager(archive, archivePath, destination);
+    ArchiveStager stager(archive.directory(), archive.fileOrder(), archivePath, destination);
     if (!stager.plan())
         return {false, stager.error(), stager.problem()};
 
@@ -59,5 +59,17 @@ ExtractResult extractArchive(const QString &archivePath, const QString &destinat
     StagedInstall install(tree, destination, setAside);
     if (!install.run())
         return {false, install.error(), QString()};
+    return {true, QString(), QString()};
+}
+
+ExtractResult checkArchive(const QString &archivePath)
+{
+    ZipArchiveFile archive;
+    if (!archive.read(archivePath))
+        return {false, archive.error(), archive.problem()};
+    ArchiveStager stager(archive.directory(), archive.fileOrder(), archivePath,
+                         QFileInfo(archivePath).absolutePath());
+    if (!stager.judge() || !stager.check())
+        return {false, stager.error(), stager.problem()};
     return {true, QString(), QString()};
 }

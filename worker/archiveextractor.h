@@ -17,3 +17,8 @@ struct ExtractResult
 // are replaced. On failure destination is left exactly as it was. Staging folders that an
 // earlier extraction left behind (the program ended half way) are removed first.
 ExtractResult extractArchive(const QString &archivePath, const QString &destination);
+
+// Reads every entry of the archive at archivePath as unpacking it would, and checks each one
+// against the archive's directory (its local header, its data's size and checksum), writing
+// nothing. An archive that passes unpacks unless the disk or the library stands in the way.
+ExtractResult checkArchive(const QString &archivePath);

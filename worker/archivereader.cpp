@@ -98,20 +98,27 @@ QByteArray ArchiveReader::linkTarget() const
 
 bool ArchiveReader::readBlock(const char **data, qint64 *size)
 {
-    const void *block = nullptr;
-    size_t length = 0;
-    la_int64_t offset = 0;
-    const int result = archive_read_data_block(m_archive, &block, &length, &offset);
-    if (result == ARCHIVE_EOF) {
-        *data = nullptr;
-        *size = 0;
-        return true;
+    // Only ARCHIVE_EOF ends an entry. An empty block does not: libarchive hands one back when
+    // it inflated the few bytes left before the end of a block read from the file, and they
+    // gave nothing yet.
+    for (;;) {
+        const void *block = nullptr;
+        size_t length = 0;
+        la_int64_t offset = 0;
+        const int result = archive_read_data_block(m_archive, &block, &length, &offset);
+        if (result == ARCHIVE_EOF) {
+            *data = nullptr;
+            *size = 0;
+            return true;
+        }
+        if (result != ARCHIVE_OK)
+            return fail();
+        if (length > 0) {
+            *data = static_cast<const char *>(block);
+            *size = qint64(length);
+            return true;
+        }
     }
-    if (result != ARCHIVE_OK)
-        return fail();
-    *data = static_cast<const char *>(block);
-    *size = qint64(length);
-    return true;
 }
 
 la_ssize_t ArchiveReader::readCallback(archive *a, void *self, const void **buffer)

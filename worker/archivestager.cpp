@@ -82,9 +82,10 @@ quint64 saturatedSum(quint64 a, quint64 b)
 
 } // namespace
 
-ArchiveStager::ArchiveStager(const ZipArchiveFile &archive, const QString &archivePath,
-                             const QString &destination)
-    : m_archive(archive), m_archivePath(archivePath), m_destination(destination)
+ArchiveStager::ArchiveStager(const ZipDirectory &directory, const QVector<int> &fileOrder,
+                             const QString &archivePath, const QString &destination)
+    : m_directory(directory), m_fileOrder(fileOrder), m_archivePath(archivePath),
+      m_destination(destination)
 {
     m_libraryIndexName = QFileInfo(LibraryIndex::path(destination)).fileName();
     const QFileInfo archiveInfo(archivePath);
@@ -106,24 +107,29 @@ bool ArchiveStager::damaged(const QString &problem)
 
 const ZipDirectory::Entry &ArchiveStager::record(const Entry &entry) const
 {
-    return m_archive.directory().entries().at(entry.index);
+    return m_directory.entries().at(entry.index);
+}
+
+bool ArchiveStager::judge()
+{
+    m_entries.clear();
+    m_claims.clear();
+    m_entries.reserve(m_fileOrder.size());
+    for (const int index : m_fileOrder) {
+        if (!planEntry(index))
+            return false;
+    }
+    return true;
 }
 
 bool ArchiveStager::plan()
 {
-    m_entries.clear();
-    m_claims.clear();
-    m_entries.reserve(m_archive.fileOrder().size());
-    for (const int index : m_archive.fileOrder()) {
-        if (!planEntry(index))
-            return false;
-    }
-    return readLinkTargets() && fitsOnDisk();
+    return judge() && readLinkTargets() && fitsOnDisk();
 }
 
 bool ArchiveStager::planEntry(int index)
 {
-    const ZipDirectory::Entry &raw = m_archive.directory().entries().at(index);
+    const ZipDirectory::Entry &raw = m_directory.entries().at(index);
     const QString name = shown(raw.name);
     if (!raw.nameReadable)
         return fail(QStringLiteral("the archive holds an unreadable name: %1").arg(name));
@@ -188,7 +194,7 @@ bool ArchiveStager::readLinkTargets()
         return true;
     // A link's target is its data; it is judged before anything is written, so the archive is
     // read through once for the links alone.
-    ArchiveReader reader(m_archivePath, m_archive.directory().archiveStart());
+    ArchiveReader reader(m_archivePath, m_directory.archiveStart());
     if (!reader.open())
         return damaged(reader.problem());
     for (Entry &entry : m_entries) {
@@ -239,13 +245,31 @@ bool ArchiveStager::makeFolder(const QString &tree, const QString &path)
 
 bool ArchiveStager::writeFile(const QString &tree, const Entry &entry, ArchiveReader &reader)
 {
-    const ZipDirectory::Entry &raw = record(entry);
     QFile file(tree + QLatin1Char('/') + entry.path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(QStringLiteral("%1 could not be written").arg(entry.path), file.errorString());
+    bool endsInHole = false;
+    if (!streamData(entry, reader, &file, &endsInHole))
+        return false;
+    if (endsInHole)
+        file.resize(qint64(record(entry).size));
+    file.setPermissions(entry.permissions);
+    file.close();
+    if (file.error() == QFileDevice::ResourceError)
+        return fail(QStringLiteral("there is not enough free space on the disk"),
+                    file.errorString());
+    if (file.error() != QFileDevice::NoError)
+        return fail(QStringLiteral("%1 could not be written").arg(entry.path), file.errorString());
+    return true;
+}
+
+bool ArchiveStager::streamData(const Entry &entry, ArchiveReader &reader, QFile *file,
+                               bool *endsInHole)
+{
+    const ZipDirectory::Entry &raw = record(entry);
     Crc32 crc;
     quint64 total = 0;
-    bool endsInHole = false;
+    *endsInHole = false;
     for (;;) {
         const char *data = nullptr;
         qint64 size = 0;
@@ -258,39 +282,50 @@ bool ArchiveStager::writeFile(const QString &tree, const Entry &entry, ArchiveRe
             return damaged(
                 QStringLiteral("%1 unpacks to more than its %2 bytes").arg(raw.name).arg(raw.size));
         total += quint64(size);
-        endsInHole = size >= holeSize && isZeros(data, size);
-        if (endsInHole) {
+        *endsInHole = size >= holeSize && isZeros(data, size);
+        if (*endsInHole) {
             crc.updateZeros(quint64(size));
-            if (!file.seek(file.pos() + size))
-                break;
+            if (file && !file->seek(file->pos() + size))
+                return true;
         } else {
             crc.update(data, size);
-            if (file.write(data, size) != size)
-                break;
+            if (file && file->write(data, size) != size)
+                return true;
         }
     }
-    if (file.error() == QFileDevice::NoError && total != raw.size)
+    if (total != raw.size)
         return damaged(QStringLiteral("%1 unpacks to %2 bytes, not %3")
                            .arg(raw.name)
                            .arg(total)
                            .arg(raw.size));
-    if (file.error() == QFileDevice::NoError && crc.value() != raw.crc)
+    if (crc.value() != raw.crc)
         return damaged(QStringLiteral("%1 has another checksum").arg(raw.name));
-    if (endsInHole)
-        file.resize(qint64(total));
-    file.setPermissions(entry.permissions);
-    file.close();
-    if (file.error() == QFileDevice::ResourceError)
-        return fail(QStringLiteral("there is not enough free space on the disk"),
-                    file.errorString());
-    if (file.error() != QFileDevice::NoError)
-        return fail(QStringLiteral("%1 could not be written").arg(entry.path), file.errorString());
+    return true;
+}
+
+bool ArchiveStager::nextEntry(ArchiveReader &reader, const Entry &entry)
+{
+    const ZipDirectory::Entry &raw = record(entry);
+    if (!reader.nextEntry())
+        return damaged(reader.failed() ? reader.problem()
+                                       : QStringLiteral("fewer entries than the directory"));
+    if (reader.kind() != raw.kind() ||
+        (raw.kind() == Kind::File && reader.size() != qint64(raw.size)))
+        return damaged(QStringLiteral("%1 reads otherwise than the directory says").arg(raw.name));
+    return true;
+}
+
+bool ArchiveStager::noMoreEntries(ArchiveReader &reader)
+{
+    if (reader.nextEntry() || reader.failed())
+        return damaged(reader.failed() ? reader.problem()
+                                       : QStringLiteral("more entries than the directory"));
     return true;
 }
 
 bool ArchiveStager::stage(const QString &tree)
 {
-    ArchiveReader reader(m_archivePath, m_archive.directory().archiveStart());
+    ArchiveReader reader(m_archivePath, m_directory.archiveStart());
     if (!reader.open())
         return damaged(reader.problem());
     const QString writeError = QStringLiteral("%1 could not be written");
@@ -298,13 +333,8 @@ bool ArchiveStager::stage(const QString &tree)
     // be what the directory says it is.
     for (const Entry &entry : qAsConst(m_entries)) {
         const ZipDirectory::Entry &raw = record(entry);
-        if (!reader.nextEntry())
-            return damaged(reader.failed() ? reader.problem()
-                                           : QStringLiteral("fewer entries than the directory"));
-        if (reader.kind() != raw.kind() ||
-            (raw.kind() == Kind::File && reader.size() != qint64(raw.size)))
-            return damaged(
-                QStringLiteral("%1 reads otherwise than the directory says").arg(raw.name));
+        if (!nextEntry(reader, entry))
+            return false;
         if (raw.kind() == Kind::Folder) {
             if (!makeFolder(tree, entry.path) ||
                 (!entry.path.isEmpty() &&
@@ -317,9 +347,8 @@ bool ArchiveStager::stage(const QString &tree)
                 return false;
         }
     }
-    if (reader.nextEntry() || reader.failed())
-        return damaged(reader.failed() ? reader.problem()
-                                       : QStringLiteral("more entries than the directory"));
+    if (!noMoreEntries(reader))
+        return false;
     // Links last, so that no file is ever written through a link the archive made.
     for (const Entry &entry : qAsConst(m_entries)) {
         if (record(entry).kind() == Kind::Link &&
@@ -328,4 +357,25 @@ bool ArchiveStager::stage(const QString &tree)
             return fail(writeError.arg(entry.path));
     }
     return true;
+}
+
+bool ArchiveStager::check()
+{
+    ArchiveReader reader(m_archivePath, m_directory.archiveStart());
+    if (!reader.open())
+        return damaged(reader.problem());
+    for (const Entry &entry : qAsConst(m_entries)) {
+        const ZipDirectory::Entry &raw = record(entry);
+        if (!nextEntry(reader, entry))
+            return false;
+        bool endsInHole = false;
+        if (raw.kind() == Kind::File && !streamData(entry, reader, nullptr, &endsInHole))
+            return false;
+        if (raw.kind() == Kind::Link) {
+            const QByteArray target = reader.linkTarget();
+            if (quint64(target.size()) != raw.size || Crc32::of(target) != raw.crc)
+                return damaged(QStringLiteral("the target of link %1 is damaged").arg(raw.name));
+        }
+    }
+    return noMoreEntries(reader);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "worker/ziparchivefile.h"
+#include "worker/zipdirectory.h"
 
 #include <QFile>
 #include <QHash>
@@ -19,21 +19,6 @@ class ArchiveReader;
 class ArchiveStager
 {
 public:
-    // archive has been read from archivePath, which may lie in destination.
-    ArchiveStager(const ZipArchiveFile &archive, const QString &archivePath,
-                  const QString &destination);
-
-    bool plan();
-    // Writes the planned entries below tree, streaming each file's data; false at the first
-    // entry that fails.
-    bool stage(const QString &tree);
-
-    // Why plan() or stage() failed, in words for the user; problem() adds the details for the
-    // debug output.
-    QString error() const { return m_error; }
-    QString problem() const { return m_problem; }
-
-private:
     struct Entry
     {
         int index = 0; // in the archive's directory
@@ -41,6 +26,32 @@ private:
         QFile::Permissions permissions;
         QString linkTarget;
     };
+
+    // directory has been read from archivePath, which may lie in destination; fileOrder lists
+    // its entries in the order their data stand in the file.
+    ArchiveStager(const ZipDirectory &directory, const QVector<int> &fileOrder,
+                  const QString &archivePath, const QString &destination);
+
+    // Judges every entry by its directory record alone: its name, kind and format, and its
+    // place beside the others. Needs nothing of the archive but its directory.
+    bool judge();
+    // judge(), and then the links' targets and the room on the disk.
+    bool plan();
+    // The entries judge() passed, in the order of fileOrder, as they would be installed.
+    const QVector<Entry> &entries() const { return m_entries; }
+    // Writes the planned entries below tree, streaming each file's data; false at the first
+    // entry that fails.
+    bool stage(const QString &tree);
+    // Reads every judged entry as stage() would, checking its data against its record, and
+    // writes nothing.
+    bool check();
+
+    // Why plan() or stage() failed, in words for the user; problem() adds the details for the
+    // debug output.
+    QString error() const { return m_error; }
+    QString problem() const { return m_problem; }
+
+private:
     struct Claim
     {
         QString path; // as the archive spells it
@@ -56,8 +67,15 @@ private:
     bool fitsOnDisk();
     bool makeFolder(const QString &tree, const QString &path);
     bool writeFile(const QString &tree, const Entry &entry, ArchiveReader &reader);
+    // Streams the entry's data into file (nowhere when null), checking it on the way; true
+    // also when writing failed, which file's error then tells.
+    bool streamData(const Entry &entry, ArchiveReader &reader, QFile *file, bool *endsInHole);
+    // Moves reader to the entry's data; false when the archive reads otherwise.
+    bool nextEntry(ArchiveReader &reader, const Entry &entry);
+    bool noMoreEntries(ArchiveReader &reader);
 
-    const ZipArchiveFile &m_archive;
+    const ZipDirectory &m_directory;
+    const QVector<int> m_fileOrder;
     const QString m_archivePath;
     const QString m_destination;
     QString m_libraryIndexName;

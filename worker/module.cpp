@@ -119,6 +119,20 @@ void Module::unzipFile(QString filename, QString directoryName)
                                   : QStringLiteral("failure: ") + result.error);
 }
 
+void Module::compareInstalled(InstalledComparison comparison)
+{
+    compareWithInstalled(&comparison);
+    emit installedCompared(comparison);
+}
+
+void Module::checkArchive(QString filename)
+{
+    const ExtractResult result = ::checkArchive(filename);
+    emit archiveChecked(filename, result.ok ? QString()
+                                            : result.error + QStringLiteral(" (") + result.detail +
+                                                  QLatin1Char(')'));
+}
+
 void Module::copyDirectories(QString source, QString dest)
 {
     int filesLeftOut = 0;

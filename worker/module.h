@@ -1,5 +1,7 @@
 #pragma once
 
+#include "worker/installedcomparison.h"
+
 #include <QJsonArray>
 #include <QObject>
 #include <QPointer>
@@ -31,6 +33,10 @@ signals:
     // A catalogue request failed, for reason (words for the user); it is tried again in
     // retryInMs, or not at all when that is -1.
     void catalogueFailed(QString reason, int retryInMs);
+    // An update's questions answered: which entries of an archive differ from the installed
+    // files, and whether an archive reads back whole (problem empty) or not.
+    void installedCompared(InstalledComparison comparison);
+    void archiveChecked(QString filename, QString problem);
 
 public slots:
     void getTopicList();
@@ -39,6 +45,8 @@ public slots:
     void getModuleList(QString topicId);
     void getModuleListByAlpha(QString alphaId);
     void unzipFile(QString filename, QString directoryName);
+    void compareInstalled(InstalledComparison comparison);
+    void checkArchive(QString filename);
     void copyDirectories(QString source, QString dest);
     bool copyRecursively(QString s, QString f);
 

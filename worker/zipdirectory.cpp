@@ -7,18 +7,18 @@ namespace {
 
 const quint32 localSignature = 0x04034b50;
 const quint32 centralSignature = 0x02014b50;
-const quint32 endSignature = 0x06054b50;
-const quint32 zip64EndSignature = 0x06064b50;
-const quint32 zip64LocatorSignature = 0x07064b50;
-const int endRecordSize = 22;
-const int centralHeaderSize = 46;
-const int locatorSize = 20;
-const int zip64RecordSize = 56; // without extensible data
+const quint32 endSignature = ZipDirectory::endSignature;
+const quint32 zip64EndSignature = ZipDirectory::zip64EndSignature;
+const quint32 zip64LocatorSignature = ZipDirectory::zip64LocatorSignature;
+const int endRecordSize = ZipDirectory::endRecordSize;
+const int centralHeaderSize = ZipDirectory::centralHeaderSize;
+const int locatorSize = ZipDirectory::zip64LocatorSize;
+const int zip64RecordSize = ZipDirectory::zip64EndRecordSize;
 const int maxCommentSize = 0xFFFF;
 const quint16 zip64Field = 0x0001;
 const quint16 unicodePathField = 0x7075;
-const quint16 escape16 = 0xFFFF;
-const quint32 escape32 = 0xFFFFFFFFu;
+const quint16 escape16 = ZipDirectory::escape16;
+const quint32 escape32 = ZipDirectory::escape32;
 const quint16 utf8Flag = 0x0800;
 const quint16 descriptorFlag = 0x0008;
 const quint16 encryptionFlags = 0x0041;
@@ -264,6 +264,8 @@ ZipDirectory::Outcome ZipDirectory::parseEntries(const Bytes &bytes, quint64 cou
         entry.size = bytes.u32(at + 24);
         entry.externalAttributes = bytes.u32(at + 38);
         entry.rawName = bytes.mid(at + centralHeaderSize, nameLength);
+        entry.recordOffset = at;
+        entry.recordSize = int(next - at);
         quint64 offset = bytes.u32(at + 42);
         quint32 disk = bytes.u16(at + 34);
         QByteArray unicodePath;
@@ -335,9 +337,13 @@ bool ZipDirectory::parseExtra(const Bytes &bytes, qint64 at, qint64 end, Entry *
                 return true;
             };
             quint64 diskNumber = *disk;
+            const auto takeOffset = [&] {
+                entry->zip64OffsetAt = p;
+                return take(offset, 8);
+            };
             if ((needSize && !take(&entry->size, 8)) ||
                 (needCompressedSize && !take(&entry->compressedSize, 8)) ||
-                (needOffset && !take(offset, 8)) || (needDisk && !take(&diskNumber, 4))) {
+                (needOffset && !takeOffset()) || (needDisk && !take(&diskNumber, 4))) {
                 *problem = QStringLiteral("zip64 field too short");
                 return false;
             }

@@ -31,6 +31,13 @@ public:
         quint64 compressedSize = 0;
         quint64 size = 0;
         qint64 localHeaderOffset = 0; // in the file, a stub before the archive included
+        // Where the entry's directory record stands in the file, and how long it is; and where
+        // the record's zip64 field holds the local header's offset, -1 when the record's own
+        // field does. An archive made of some of the entries copies their records and rewrites
+        // only that offset.
+        qint64 recordOffset = 0;
+        int recordSize = 0;
+        qint64 zip64OffsetAt = -1;
 
         bool isEncrypted() const { return flags & 0x0041; }
         // As libarchive judges it, so that both agree on every entry.
@@ -74,6 +81,17 @@ public:
     // Whether the local header held whole in header agrees with entry: the same name, method
     // and encryption, and the same checksum and sizes where it states them.
     static bool matchesLocalHeader(const Entry &entry, const QByteArray &header, QString *problem);
+    // The records an archive ends with, and the values that escape a field to its zip64 twin,
+    // for code that writes them.
+    static constexpr quint32 endSignature = 0x06054b50;
+    static constexpr quint32 zip64EndSignature = 0x06064b50;
+    static constexpr quint32 zip64LocatorSignature = 0x07064b50;
+    static constexpr quint16 escape16 = 0xFFFF;
+    static constexpr quint32 escape32 = 0xFFFFFFFFu;
+    static constexpr int centralHeaderSize = 46;
+    static constexpr int endRecordSize = 22;
+    static constexpr int zip64EndRecordSize = 56; // without extensible data
+    static constexpr int zip64LocatorSize = 20;
 
 private:
     class Bytes;

@@ -1,5 +1,6 @@
 // Downloading: the window's "Download Module" on the topic view, from the click to the moment
-// the window is told the archive is saved, with the process's memory during the transfer.
+// the window is told the archive is saved, with the process's memory during the transfer; and
+// to the moment it is told the archive is unpacked, which is when an update is done.
 
 #include "client/cases.h"
 #include "client/report.h"
@@ -100,6 +101,7 @@ int runDownload(const ClientOptions &options)
         return Report::fail(QStringLiteral("the module's details did not enable its download"));
 
     bool unpacked = false;
+    double unpackedAt = 0;
     QString unpackReport;
     const int listener = MessageHook::listen([&](const QString &line) {
         if (!line.startsWith(QLatin1String("File Unzipping Complete")))
@@ -107,8 +109,9 @@ int runDownload(const ClientOptions &options)
         // Noted once the slot that wrote the line has recorded the module.
         QMetaObject::invokeMethod(
             qApp,
-            [&unpacked, &unpackReport, line] {
+            [&unpacked, &unpackedAt, &unpackReport, line] {
                 unpackReport = line;
+                unpackedAt = now();
                 unpacked = true;
             },
             Qt::QueuedConnection);
@@ -137,6 +140,7 @@ int runDownload(const ClientOptions &options)
         return Report::fail(QStringLiteral("the library index does not record the module"));
 
     Report::value("seconds", watch.finishedAt - startedAt);
+    Report::value("installed_seconds", unpackedAt - startedAt);
     Report::value("idle_kb", double(idleKb));
     Report::value("peak_kb", double(peakReset ? watch.peakKb : sampler.highestKb()));
     Report::value("sampled_peak_kb", double(sampler.highestKb()));

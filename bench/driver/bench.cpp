@@ -15,7 +15,7 @@ namespace {
 
 QString dataStamp(const BenchConfig &config)
 {
-    return QStringLiteral("corvelle bench data 2: %1 %2 %3 %4 %5 %6 %7 %8 %9")
+    return QStringLiteral("corvelle bench data 4: %1 %2 %3 %4 %5 %6 %7 %8 %9")
         .arg(config.videoBytes)
         .arg(config.pagesFiles)
         .arg(config.moduleBytes)
@@ -42,6 +42,7 @@ BenchConfig BenchConfig::small()
     config.startupRuns = 3;
     config.delayRuns = 1;
     config.faultRuns = 1;
+    config.updateRuns = 3;
     config.moduleBytes = 12'000'000;
     config.moduleFiles = 196;
     config.moduleParts = 1;
@@ -67,6 +68,15 @@ Bench::Bench(const BenchConfig &config) : m_config(config)
     m_copyHome = m_data + QStringLiteral("/copy-home");
     m_listHome = m_data + QStringLiteral("/list-home");
     m_catalogue = m_data + QStringLiteral("/catalogue");
+    for (const QString &name : {QStringLiteral("some"), QStringLiteral("all")}) {
+        Update update;
+        update.name = name;
+        update.source = m_data + QStringLiteral("/module-") + name;
+        update.archive = m_data + QLatin1Char('/') + m_moduleId + QLatin1Char('-') + name +
+                         QStringLiteral(".zip");
+        update.catalogue = m_data + QStringLiteral("/catalogue-") + name;
+        m_updates.append(update);
+    }
 }
 
 Bench::~Bench()
@@ -100,6 +110,8 @@ int Bench::run()
         caseDownload();
         caseDownloadFaults();
     }
+    if (wanted(QStringLiteral("update")))
+        caseUpdate();
     if (wanted(QStringLiteral("copy")))
         caseCopy();
     stopService();
@@ -144,6 +156,9 @@ bool Bench::prepare()
                  m_moduleSource);
         if (!zipped.ok())
             return failed(QStringLiteral("data"), QStringLiteral("zip: ") + zipped.describe());
+
+        if (!prepareUpdates())
+            return false;
 
         progress(QStringLiteral("writing a video of %1").arg(sizeText(m_config.videoBytes)));
         if (!writeVideoModule(m_videoSource, QStringLiteral("chw-video"), m_config.videoBytes, 3))
@@ -192,6 +207,13 @@ bool Bench::prepare()
     ListCatalogue list;
     QDir(m_catalogue).removeRecursively();
     QDir(m_listHome).removeRecursively();
+    for (Update &update : m_updates) {
+        QDir(update.catalogue).removeRecursively();
+        ServiceCatalogue updated;
+        if (!writeServiceCatalogue(sample, update.catalogue, m_moduleId, update.archive, &updated,
+                                   &error))
+            return failed(QStringLiteral("data"), error);
+    }
     if (!writeServiceCatalogue(sample, m_catalogue, m_moduleId, m_archive, &service, &error) ||
         !writeListCatalogue(sample, m_data + QStringLiteral("/list"),
                             m_listHome + QStringLiteral("/Desktop/Tavro Modules"),
@@ -215,12 +237,13 @@ bool Bench::startService()
 }
 
 bool Bench::startService(QProcess &service, const QStringList &options, const QString &log,
-                         QString *url)
+                         QString *url, const QString &catalogue)
 {
     service.setProgram(QStringLiteral(CATALOGUE_SERVICE_BIN));
     service.setArguments(QStringList{QStringLiteral("--host"), QStringLiteral("127.0.0.1"),
                                      QStringLiteral("--port"), QStringLiteral("0"),
-                                     QStringLiteral("--catalogue"), m_catalogue} +
+                                     QStringLiteral("--catalogue"),
+                                     catalogue.isEmpty() ? m_catalogue : catalogue} +
                          options);
     service.setStandardErrorFile(log);
     service.start();
@@ -267,6 +290,17 @@ QMap<QString, QString> Bench::windowEnvironment(const QString &home,
             {QStringLiteral("CORVELLE_BENCH_CATALOGUE_URL"),
              serviceUrl.isEmpty() ? m_serviceUrl : serviceUrl},
             {QStringLiteral("CORVELLE_BENCH_EXPECT_MODULES"), QString::number(m_catalogueModules)}};
+}
+
+QStringList Bench::downloadArguments() const
+{
+    return {QStringLiteral("download"),
+            QStringLiteral("--module-id"),
+            m_moduleId,
+            QStringLiteral("--module-name"),
+            m_moduleName,
+            QStringLiteral("--expect-modules"),
+            QString::number(m_catalogueModules)};
 }
 
 ProcessResult Bench::client(const QStringList &arguments, const QString &home,

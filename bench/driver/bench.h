@@ -18,6 +18,10 @@ struct BenchConfig
     int delayRuns = 3;
     // Runs of the downloads that meet a cut or a stall: each checks a bound, not a ratio.
     int faultRuns = 3;
+    // Runs of each side of an update. With every entry changed, the two sides do the same but
+    // for some milliseconds before the whole archive comes, while single runs of half a
+    // second vary by some 5 %: more runs let the medians show the difference.
+    int updateRuns = 15;
     QString work; // where the data goes, and the homes of the window's runs
     // Where the runs write what they unpack, download and copy: a memory-backed file system
     // when there is one, so that the disk's write-back and the file system's bookkeeping of
@@ -66,9 +70,10 @@ private:
     bool prepare();
     bool startService();
     void stopService();
-    // A service of its own, with test faults, logging to log; its address into *url.
+    // A service of its own, with test faults, logging to log; its address into *url. It serves
+    // catalogue, or the catalogue of the other cases when that is empty.
     bool startService(QProcess &service, const QStringList &options, const QString &log,
-                      QString *url);
+                      QString *url, const QString &catalogue = QString());
     void stopService(QProcess &service);
 
     void caseStartup();
@@ -82,8 +87,12 @@ private:
     qint64 entriesOf(const QString &archive);
     void caseDownload();
     void caseDownloadFaults();
+    void caseUpdate();
+    bool prepareUpdates();
     void caseCopy();
 
+    // The client's arguments for the window's download of the large module.
+    QStringList downloadArguments() const;
     // A run of our client program for one case, in a home folder of its own.
     ProcessResult client(const QStringList &arguments, const QString &home,
                          const QString &serviceUrl = QString());
@@ -118,6 +127,16 @@ private:
     int m_listFlagged = 0;
     QString m_catalogue;
     int m_catalogueModules = 0;
+    // New versions of the module, for the updates: one in which one file in a hundred
+    // changed, one in which every file did; each served from a catalogue of its own.
+    struct Update
+    {
+        QString name;
+        QString source; // holds the module folder, and nothing else
+        QString archive;
+        QString catalogue;
+    };
+    QVector<Update> m_updates;
     QString m_moduleName;
 
     QProcess m_service;

@@ -2,6 +2,7 @@
 // runs against a service of its own that shows the fault on every archive it sends.
 
 #include "driver/bench.h"
+#include "driver/servicelog.h"
 #include "driver/treecompare.h"
 
 #include <QDir>
@@ -15,34 +16,6 @@ namespace {
 // that a run takes seconds; the target is this time-out and one second more.
 constexpr int stallMs = 3000;
 
-// What the service's log says of the archive's requests: the bytes of the body it sent, and
-// the milliseconds its stalled answers stayed quiet until their client gave up.
-struct Sent
-{
-    qint64 bytes = 0;
-    QVector<double> stalledMs;
-};
-
-Sent archiveSent(const QString &log, const QString &moduleId)
-{
-    Sent sent;
-    QFile file(log);
-    if (!file.open(QIODevice::ReadOnly))
-        return sent;
-    const QByteArray path = "/archives/" + moduleId.toUtf8() + ".zip";
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.split(' ');
-        if (fields.size() < 4 || fields.at(0) != "GET" || fields.at(1) != path)
-            continue;
-        sent.bytes += fields.at(3).toLongLong();
-        for (const QByteArray &field : fields.mid(4)) {
-            if (field.startsWith("stalled=") && field.endsWith("ms"))
-                sent.stalledMs << field.mid(8, field.size() - 10).toDouble();
-        }
-    }
-    return sent;
-}
-
 } // namespace
 
 void Bench::caseDownloadFaults()
@@ -52,13 +25,7 @@ void Bench::caseDownloadFaults()
     const QString half = QString::number((size + 1) / 2);
     const QString root = m_config.scratch + QStringLiteral("/download-faults");
     const QString home = root + QStringLiteral("/home");
-    const QStringList download = {QStringLiteral("download"),
-                                  QStringLiteral("--module-id"),
-                                  m_moduleId,
-                                  QStringLiteral("--module-name"),
-                                  m_moduleName,
-                                  QStringLiteral("--expect-modules"),
-                                  QString::number(m_catalogueModules)};
+    const QStringList download = downloadArguments();
 
     struct Fault
     {
@@ -87,7 +54,7 @@ void Bench::caseDownloadFaults()
         QVector<double> figures;
         for (int run = 0; run < m_config.faultRuns; ++run) {
             QDir(home).removeRecursively();
-            const Sent before = archiveSent(log, m_moduleId);
+            const ServiceSent before = archiveSent(log, m_moduleId);
             const ProcessResult result = client(download + fault.clientOptions, home, url);
             if (!result.ok()) {
                 stopService(service);
@@ -103,7 +70,7 @@ void Bench::caseDownloadFaults()
                 return;
             }
             // The last answer is logged as soon as it has gone; give the log a moment.
-            Sent after = archiveSent(log, m_moduleId);
+            ServiceSent after = archiveSent(log, m_moduleId);
             for (int wait = 0; wait < 20 && after.bytes - before.bytes < size; ++wait) {
                 QThread::msleep(100);
                 after = archiveSent(log, m_moduleId);

@@ -166,11 +166,7 @@ void Bench::caseDownload()
         const QString home = root + QStringLiteral("/home");
         QDir(home).removeRecursively();
         ::sync();
-        const ProcessResult result =
-            client({QStringLiteral("download"), QStringLiteral("--module-id"), m_moduleId,
-                    QStringLiteral("--module-name"), m_moduleName,
-                    QStringLiteral("--expect-modules"), QString::number(m_catalogueModules)},
-                   home);
+        const ProcessResult result = client(downloadArguments(), home);
         if (!result.ok())
             return failed(name, QStringLiteral("ours: ") + result.describe());
         // Unpacked in full, the download is right to the last byte.

@@ -1,6 +1,7 @@
 #include "driver/datagen.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -190,6 +191,30 @@ TreeSize writeModuleTree(const QString &parent, const QString &name, qint64 byte
         ++size.files;
     }
     return size;
+}
+
+int changeFiles(const QString &root, int every, quint64 seed)
+{
+    QStringList paths;
+    QDirIterator it(root, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        paths << it.next();
+    paths.sort();
+    Prng random(seed);
+    int changed = 0;
+    // From the middle of the first stretch, so that media files, which sort before the pages,
+    // are among those changed.
+    for (int i = qMax(1, every) / 2; i < paths.size(); i += qMax(1, every)) {
+        const QString &path = paths.at(i);
+        const qint64 length = random.around(QFileInfo(path).size());
+        const bool written = path.endsWith(QLatin1String(".html"))
+                                 ? writeHtml(path, length, random.next())
+                                 : writeMedia(path, length, random.next());
+        if (!written)
+            qFatal("cannot write %s", qPrintable(path));
+        ++changed;
+    }
+    return changed;
 }
 
 TreeSize writeLibrary(const QString &folder, qint64 bytes, int files, quint64 seed)

@@ -33,6 +33,11 @@ struct TreeSize
 TreeSize writeModuleTree(const QString &parent, const QString &name, qint64 bytes, int files,
                          int parts, quint64 seed);
 
+// A new version of the module tree below root, as its author would make it by editing some of
+// its files: every every-th file, in the order of their paths, gets new content of about its
+// size (text for pages, random bytes for media). Returns the files changed.
+int changeFiles(const QString &root, int every, quint64 seed);
+
 // A library folder of installed modules: module folders of about a hundred files each and
 // the library index, files in all (index included) and about bytes in size.
 TreeSize writeLibrary(const QString &folder, qint64 bytes, int files, quint64 seed);

@@ -21,17 +21,19 @@ int main(int argc, char *argv[])
     const QCommandLineOption quick(QStringLiteral("quick"),
                                    QStringLiteral("Small data and few runs: a smoke test."));
     const QCommandLineOption runs(QStringLiteral("runs"),
-                                  QStringLiteral("Timed runs of each side (default 9, quick 3)."),
+                                  QStringLiteral("Timed runs of each side (default 9, and 15 for "
+                                                 "the updates; quick 3)."),
                                   QStringLiteral("n"));
     const QCommandLineOption work(QStringLiteral("work"),
                                   QStringLiteral("Folder for the data and the runs, kept "
                                                  "afterwards; generated data is reused when it "
                                                  "fits (default: a temporary folder)."),
                                   QStringLiteral("dir"));
-    const QCommandLineOption only(QStringLiteral("case"),
-                                  QStringLiteral("Run only this case (startup, delay, list, "
-                                                 "unpack, download, copy); may be repeated."),
-                                  QStringLiteral("name"));
+    const QCommandLineOption only(
+        QStringLiteral("case"),
+        QStringLiteral("Run only this case (startup, delay, list, "
+                       "unpack, download, update, copy); may be repeated."),
+        QStringLiteral("name"));
     const QCommandLineOption scratch(
         QStringLiteral("scratch"),
         QStringLiteral("Folder for what the runs unpack, download and copy (default: a temporary "
@@ -42,7 +44,7 @@ int main(int argc, char *argv[])
 
     BenchConfig config = parser.isSet(quick) ? BenchConfig::small() : BenchConfig::full();
     if (parser.isSet(runs))
-        config.runs = qMax(1, parser.value(runs).toInt());
+        config.runs = config.updateRuns = qMax(1, parser.value(runs).toInt());
     config.cases = parser.values(only);
 
     QTemporaryDir temporary(QDir::tempPath() + QStringLiteral("/corvelle-bench-XXXXXX"));

@@ -1,0 +1,286 @@
+// Updates of an installed module that fetch only what changed, through the real window and the
+// stand-in catalogue service on loopback: whatever the service does, the library ends with the
+// tree that unpacking the whole new archive gives, or, when the update fails, the old one.
+#include "library/libraryindex.h"
+#include "support/files.h"
+#include "support/messagelog.h"
+#include "support/serviceprocess.h"
+#include "support/testenvironment.h"
+#include "support/windowfixture.h"
+#include "support/zipbuilder.h"
+#include "worker/archiveextractor.h"
+#include "worker/networktiming.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QListView>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QByteArray moduleFolder = "big/";
+
+// Text that compresses as pages do, other for every seed.
+QByteArray page(quint32 seed, int size)
+{
+    static const char *const words[] = {"water", "soap", "hands", "child", "fever", "clinic",
+                                        "net",   "salt", "sugar", "cup",   "boil",  "rest",
+                                        "zinc",  "eat",  "wash",  "nurse"};
+    QByteArray text;
+    quint32 x = seed * 2654435761u + 1;
+    while (text.size() < size) {
+        x = x * 1664525u + 1013904223u;
+        text += words[x >> 28];
+        text += ' ';
+    }
+    text.truncate(size);
+    return text;
+}
+
+// Bytes no compressor shrinks, as media are.
+QByteArray media(quint32 seed, int size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    quint32 x = seed + 7;
+    for (char &c : bytes) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        c = char(x);
+    }
+    return bytes;
+}
+
+// The module in one of its versions. "new" changes a page in place (same size), rewrites
+// another, adds a page and changes a film, makes a folder of what was a link to another
+// folder (with a page the same as the one behind the link), and comes as zip64 behind a stub;
+// "conflict" is "new" with a file where the old version has a folder, which unpacking refuses.
+QByteArray moduleArchive(const QString &version)
+{
+    const bool isNew = version != QLatin1String("old");
+    ZipBuilder zip;
+    const auto add = [&](const QByteArray &name, const QByteArray &data, bool deflate) {
+        ZipBuilder::Entry entry;
+        entry.name = moduleFolder + name;
+        entry.data = data;
+        entry.deflate = deflate;
+        entry.zip64 = isNew;
+        zip.addEntry(entry);
+    };
+    zip.addDirectory(moduleFolder);
+    zip.addDirectory(moduleFolder + "pages/");
+    for (int i = 0; i < 40; ++i) {
+        const quint32 seed = isNew && i == 3 ? 1003 : isNew && i == 17 ? 1017 : quint32(i);
+        add("pages/p" + QByteArray::number(i) + ".html", page(seed, 3000 + (seed % 7) * 100), true);
+    }
+    if (isNew)
+        add("pages/p40.html", page(40, 2500), true);
+    for (int i = 0; i < 10; ++i)
+        add("media/m" + QByteArray::number(i) + ".bin", media(isNew && i == 5 ? 105 : i, 20000),
+            false);
+    zip.addSymLink(moduleFolder + "start.html", "pages/p0.html");
+    if (isNew) {
+        zip.addDirectory(moduleFolder + "shared/");
+        add("shared/p0.html", page(0, 3000), true);
+    } else {
+        zip.addSymLink(moduleFolder + "shared", "pages");
+    }
+    if (!isNew) {
+        zip.addDirectory(moduleFolder + "old/");
+        add("old/notes.html", page(99, 1200), true);
+    }
+    if (version == QLatin1String("conflict"))
+        add("old", "a file where a folder was", false);
+    if (isNew) {
+        zip.setZip64(true);
+        zip.setStub(QByteArray(300, '#'), true);
+    }
+    return zip.archive();
+}
+
+// What the library holds, its index left out, with links' targets below it made relative.
+QMap<QString, QByteArray> libraryTree(const QString &folder)
+{
+    QMap<QString, QByteArray> tree = snapshot(folder);
+    tree.remove(QStringLiteral("tavro-modules.txt"));
+    for (QByteArray &value : tree)
+        value.replace("link:" + QFile::encodeName(folder) + '/', "link:");
+    return tree;
+}
+
+// The bytes the service's log says it sent for path.
+qint64 bytesSent(const QString &log, const QString &path)
+{
+    qint64 bytes = 0;
+    for (const QString &line : log.split(QLatin1Char('\n'))) {
+        const QStringList fields = line.split(QLatin1Char(' '));
+        if (fields.size() >= 4 && fields.at(0) == QLatin1String("GET") && fields.at(1) == path)
+            bytes += fields.at(3).toLongLong();
+    }
+    return bytes;
+}
+
+} // namespace
+
+class DeltaUpdateTest : public WindowFixture
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void update_endsWithTheWholeArchivesTree_data();
+    void update_endsWithTheWholeArchivesTree();
+
+private:
+    QJsonObject record(const QString &version, const QString &link) const;
+    void installOldVersion(const QString &scratch);
+
+    std::unique_ptr<MessageLog> m_log;
+    QString m_library;
+    QStringList m_statusLines;
+};
+
+void DeltaUpdateTest::init()
+{
+    // Transfers stall after 1.5 s without a byte; cut ones are tried again after 20, 40, 80 ms.
+    NetworkTiming::setForTests(1500, 20);
+    startServer();
+    answerStartUpWithoutTopics();
+    m_log = std::make_unique<MessageLog>();
+    m_library = openWindowOnEmptyLibrary();
+    m_statusLines.clear();
+    connect(widget<QStatusBar>("statusBar"), &QStatusBar::messageChanged, this,
+            [this](const QString &line) {
+                if (!line.isEmpty())
+                    m_statusLines << line;
+            });
+}
+
+void DeltaUpdateTest::cleanup()
+{
+    stopAll();
+    m_log.reset();
+}
+
+QJsonObject DeltaUpdateTest::record(const QString &version, const QString &link) const
+{
+    return QJsonObject{{QStringLiteral("_id"), QStringLiteral("big")},
+                       {QStringLiteral("name"), QStringLiteral("Big Module")},
+                       {QStringLiteral("description"), QStringLiteral("Pages and films")},
+                       {QStringLiteral("version"), version},
+                       {QStringLiteral("topic"), QStringLiteral("t")},
+                       {QStringLiteral("downloadLink"), link}};
+}
+
+void DeltaUpdateTest::installOldVersion(const QString &scratch)
+{
+    const QString archive = scratch + QStringLiteral("/old.zip");
+    writeFile(archive, moduleArchive(QStringLiteral("old")));
+    QVERIFY(extractArchive(archive, m_library).ok);
+    QVERIFY(LibraryIndex::merge(m_library, record(QStringLiteral("1.0"), QString())).ok);
+}
+
+void DeltaUpdateTest::update_endsWithTheWholeArchivesTree_data()
+{
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<QStringList>("serviceOptions"); // the test server instead when "test"
+    QTest::addColumn<bool>("byRanges");
+    QTest::addColumn<bool>("installs");
+
+    QTest::newRow("several ranges a request") << "new" << QStringList() << true << true;
+    QTest::newRow("cut while fetching: the rest asked again")
+        << "new" << QStringList{"--cut-after", "20000"} << true << true;
+    QTest::newRow("one range a request") << "new" << QStringList{"test"} << true << true;
+    QTest::newRow("ranges ignored: the whole archive")
+        << "new" << QStringList{"--ignore-ranges"} << false << true;
+    QTest::newRow("validator changes: the whole archive")
+        << "new" << QStringList{"--change-validator"} << false << true;
+    QTest::newRow("corrupted range: the whole archive")
+        << "new" << QStringList{"--corrupt-ranges"} << false << true;
+    QTest::newRow("unpacking fails: the old version stays")
+        << "conflict" << QStringList() << true << false;
+}
+
+void DeltaUpdateTest::update_endsWithTheWholeArchivesTree()
+{
+    QFETCH(QString, version);
+    QFETCH(QStringList, serviceOptions);
+    QFETCH(bool, byRanges);
+    QFETCH(bool, installs);
+    QTemporaryDir scratch;
+    installOldVersion(scratch.path());
+    const QByteArray archive = moduleArchive(version);
+
+    // The tree the whole new archive gives, unpacked over the old version.
+    const QString expected = scratch.filePath(QStringLiteral("expected"));
+    QVERIFY(QDir().mkpath(expected));
+    writeFile(scratch.filePath(QStringLiteral("expected.zip")), moduleArchive("old"));
+    QVERIFY(extractArchive(scratch.filePath(QStringLiteral("expected.zip")), expected).ok);
+    writeFile(scratch.filePath(QStringLiteral("expected.zip")), archive);
+    QCOMPARE(extractArchive(scratch.filePath(QStringLiteral("expected.zip")), expected).ok,
+             installs);
+
+    // The catalogue of the stand-in service: the module and its new archive.
+    const QString catalogue = scratch.filePath(QStringLiteral("catalogue"));
+    const QString path = QStringLiteral("/archives/big.zip");
+    writeFile(catalogue + path, archive);
+    writeFile(catalogue + QStringLiteral("/topics.json"),
+              R"([{"_id": "t", "name": "Topic", "category": "Health"}])");
+    for (const char *name : {"/letters.json", "/articles.json"})
+        writeFile(catalogue + name, "[]");
+    writeFile(catalogue + QStringLiteral("/modules.json"),
+              QJsonDocument(QJsonArray{record(QStringLiteral("2.0"), path)}).toJson());
+    std::unique_ptr<ServiceProcess> service;
+    QString link = m_server->baseUrl() + path;
+    if (serviceOptions != QStringList{"test"}) {
+        service = std::make_unique<ServiceProcess>(QStringList{"--catalogue", catalogue} +
+                                                   serviceOptions);
+        QVERIFY2(!service->url().isEmpty(), qPrintable(service->errors()));
+        link = service->url() + path;
+    } else {
+        // A server that answers only the first of several ranges.
+        TestServer::Answer answer;
+        answer.body = archive;
+        answer.contentType = "application/zip";
+        answer.etag = "\"v2\"";
+        answer.ranges = true;
+        m_server->setAnswer(path, answer);
+    }
+
+    widget<QPushButton>("downloadAllButton")->setEnabled(false);
+    QVERIFY(invoke("refreshModuleList",
+                   Q_ARG(QJsonArray, QJsonArray{record(QStringLiteral("2.0"), link)})));
+    auto *list = widget<QListView>("listView");
+    emit list->clicked(list->model()->index(0, 0));
+    widget<QPushButton>("downloadModuleButton")->click();
+    // Lines that tell of a retry come and go before the outcome.
+    QTRY_VERIFY_WITH_TIMEOUT(!m_statusLines.isEmpty() &&
+                                 !m_statusLines.last().contains(QLatin1String("trying again")),
+                             20000);
+
+    QCOMPARE(m_statusLines.last().startsWith(QLatin1String("Big Module 2.0 is installed")),
+             installs);
+    QCOMPARE(libraryTree(m_library), libraryTree(expected));
+    QVERIFY2(m_log->contains(QStringLiteral("updated by ranges: fetched")) == byRanges,
+             qPrintable(m_log->lines().join('\n')));
+    QVector<LibraryIndex::Line> lines;
+    QVERIFY(LibraryIndex::read(m_library, &lines).ok);
+    QCOMPARE(lines.size(), 1);
+    QCOMPARE(lines.first().record.value("version").toString(), installs ? "2.0" : "1.0");
+    if (service && byRanges) {
+        // Only what changed went, and the end of the archive with its directory.
+        QTRY_VERIFY(bytesSent(service->errors(), path) > 0);
+        QVERIFY2(bytesSent(service->errors(), path) < archive.size() / 4,
+                 qPrintable(service->errors()));
+    }
+}
+
+CORVELLE_TEST_MAIN(DeltaUpdateTest)
+#include "tst_deltaupdate.moc"

@@ -1,0 +1,207 @@
+#include "worker/compactarchive.h"
+
+#include <QIODevice>
+
+#include <algorithm>
+#include <iterator>
+#include <numeric>
+
+namespace {
+
+using Format = ZipDirectory;
+const quint16 escape16 = Format::escape16;
+const quint32 escape32 = Format::escape32;
+const quint16 zip64Version = 45;
+// Where a directory record keeps its local header's offset, when no zip64 field does.
+const int recordOffsetField = 42;
+
+void put(QByteArray &bytes, quint64 value, int width)
+{
+    for (int i = 0; i < width; ++i)
+        bytes.append(char(value >> (8 * i)));
+}
+
+void set(QByteArray &bytes, int at, quint64 value, int width)
+{
+    for (int i = 0; i < width; ++i)
+        bytes[at + i] = char(value >> (8 * i));
+}
+
+} // namespace
+
+CompactArchive::CompactArchive(const ZipDirectory &directory, const QByteArray &tail,
+                               qint64 tailStart, const QVector<int> &entries)
+{
+    const QVector<ZipDirectory::Entry> &all = directory.entries();
+    QVector<bool> wanted(all.size(), false);
+    for (const int index : entries) {
+        if (index < 0 || index >= all.size())
+            return;
+        wanted[index] = true;
+    }
+    QVector<int> order(all.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&all](int a, int b) {
+        return all.at(a).localHeaderOffset < all.at(b).localHeaderOffset;
+    });
+    for (int i = 0; i < order.size(); ++i) {
+        const ZipDirectory::Entry &entry = all.at(order.at(i));
+        // An entry's record runs up to the next entry, or to the directory after the last.
+        const qint64 end = i + 1 < order.size() ? all.at(order.at(i + 1)).localHeaderOffset
+                                                : directory.directoryStart();
+        if (end <= entry.localHeaderOffset)
+            return;
+        if (!wanted.at(order.at(i)))
+            continue;
+        const qint64 recordAt = entry.recordOffset - tailStart;
+        if (recordAt < 0 || entry.recordSize < ZipDirectory::centralHeaderSize ||
+            recordAt > tail.size() - entry.recordSize)
+            return;
+        Slot slot;
+        slot.first = entry.localHeaderOffset;
+        slot.end = end;
+        slot.at = m_dataSize;
+        slot.record = tail.mid(int(recordAt), entry.recordSize);
+        if (entry.zip64OffsetAt >= 0) {
+            const qint64 field = entry.zip64OffsetAt - entry.recordOffset;
+            if (field < ZipDirectory::centralHeaderSize || field > entry.recordSize - 8)
+                return;
+            slot.zip64OffsetAt = int(field);
+        } else if (slot.at >= escape32) {
+            return;
+        }
+        m_dataSize += end - entry.localHeaderOffset;
+        m_slots.append(slot);
+    }
+    m_valid = true;
+}
+
+QVector<HttpRanges::Span> CompactArchive::needed() const
+{
+    QVector<HttpRanges::Span> spans;
+    for (const Slot &slot : m_slots) {
+        if (!spans.isEmpty() && spans.last().last + 1 == slot.first)
+            spans.last().last = slot.end - 1;
+        else
+            spans.append({slot.first, slot.end - 1});
+    }
+    return spans;
+}
+
+QVector<HttpRanges::Span> CompactArchive::missing() const
+{
+    QVector<HttpRanges::Span> spans;
+    for (const HttpRanges::Span &span : needed()) {
+        qint64 at = span.first;
+        const qint64 end = span.last + 1;
+        auto held = m_held.upperBound(at);
+        if (held != m_held.cbegin())
+            --held;
+        while (at < end) {
+            if (held != m_held.cend() && held.key() <= at) {
+                at = qMax(at, held.value());
+                ++held;
+                continue;
+            }
+            const qint64 gapEnd = held == m_held.cend() ? end : qMin(end, held.key());
+            spans.append({at, gapEnd - 1});
+            at = gapEnd;
+        }
+    }
+    return spans;
+}
+
+qint64 CompactArchive::place(qint64 offset, const QByteArray &bytes, QIODevice *out)
+{
+    if (!m_valid || offset < 0 || bytes.isEmpty())
+        return 0;
+    const qint64 pieceEnd = offset + bytes.size();
+    auto slot = std::upper_bound(m_slots.cbegin(), m_slots.cend(), offset,
+                                 [](qint64 at, const Slot &s) { return at < s.end; });
+    qint64 fresh = 0;
+    for (; slot != m_slots.cend() && slot->first < pieceEnd; ++slot) {
+        const qint64 from = qMax(offset, slot->first);
+        const qint64 to = qMin(pieceEnd, slot->end);
+        if (!out->seek(slot->at + (from - slot->first)) ||
+            out->write(bytes.constData() + (from - offset), to - from) != to - from)
+            return -1;
+        fresh += hold(from, to);
+    }
+    return fresh;
+}
+
+qint64 CompactArchive::hold(qint64 from, qint64 to)
+{
+    // Stretches that overlap or touch [from, to) become one.
+    auto held = m_held.upperBound(from);
+    if (held != m_held.begin() && std::prev(held).value() >= from)
+        --held;
+    qint64 covered = 0;
+    qint64 start = from, end = to;
+    while (held != m_held.end() && held.key() <= to) {
+        covered += qMax<qint64>(0, qMin(to, held.value()) - qMax(from, held.key()));
+        start = qMin(start, held.key());
+        end = qMax(end, held.value());
+        held = m_held.erase(held);
+    }
+    m_held.insert(start, end);
+    return (to - from) - covered;
+}
+
+bool CompactArchive::finish(QIODevice *out) const
+{
+    if (!m_valid || !missing().isEmpty())
+        return false;
+    QByteArray tail;
+    for (const Slot &slot : m_slots) {
+        QByteArray record = slot.record;
+        if (slot.zip64OffsetAt >= 0)
+            set(record, slot.zip64OffsetAt, quint64(slot.at), 8);
+        else
+            set(record, recordOffsetField, quint64(slot.at), 4);
+        tail += record;
+    }
+    const quint64 count = quint64(m_slots.size());
+    const quint64 directorySize = quint64(tail.size());
+    const quint64 directoryOffset = quint64(m_dataSize);
+    const bool zip64 =
+        count >= escape16 || directorySize >= escape32 || directoryOffset >= escape32;
+    if (zip64) {
+        const quint64 recordAt = directoryOffset + directorySize;
+        put(tail, Format::zip64EndSignature, 4);
+        put(tail, ZipDirectory::zip64EndRecordSize - 12, 8);
+        put(tail, zip64Version, 2); // made by
+        put(tail, zip64Version, 2); // needed
+        put(tail, 0, 4);            // this disk
+        put(tail, 0, 4);            // the directory's disk
+        put(tail, count, 8);
+        put(tail, count, 8);
+        put(tail, directorySize, 8);
+        put(tail, directoryOffset, 8);
+        put(tail, Format::zip64LocatorSignature, 4);
+        put(tail, 0, 4);
+        put(tail, recordAt, 8);
+        put(tail, 1, 4); // disks in all
+    }
+    put(tail, Format::endSignature, 4);
+    put(tail, 0, 2);
+    put(tail, 0, 2);
+    put(tail, zip64 ? escape16 : count, 2);
+    put(tail, zip64 ? escape16 : count, 2);
+    put(tail, zip64 ? escape32 : directorySize, 4);
+    put(tail, zip64 ? escape32 : directoryOffset, 4);
+    put(tail, 0, 2); // no comment
+    return out->seek(m_dataSize) && out->write(tail) == tail.size();
+}
+
+QVector<HttpRanges::Span> CompactArchive::joined(const QVector<HttpRanges::Span> &spans, qint64 gap)
+{
+    QVector<HttpRanges::Span> ranges;
+    for (const HttpRanges::Span &span : spans) {
+        if (!ranges.isEmpty() && span.first - ranges.last().last - 1 <= gap)
+            ranges.last().last = qMax(ranges.last().last, span.last);
+        else
+            ranges.append(span);
+    }
+    return ranges;
+}
