@@ -498,7 +498,6 @@ void NginxTest::window_updateFetchesOnlyWhatChanged()
 {
     if (!m_nginx->problem().isEmpty())
         QSKIP(qPrintable(m_nginx->problem()));
-    QSKIP("delta updates are not on this branch yet");
     const QString id = QStringLiteral("malaria-prevention");
     const QJsonArray modules = recordsIn(m_export + "/api/modules.json");
     int row = 0;
