@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/childprocess.h"
+
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
@@ -51,9 +53,9 @@ private:
     QString m_serviceProgram;
     QString m_display;
     QString m_problem;
-    QProcess m_xvfb;
-    QProcess m_service;
-    QProcess m_client;
+    ChildProcess m_xvfb;
+    ChildProcess m_service;
+    ChildProcess m_client;
     QString m_serviceLog;
     QString m_clientOutput;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/childprocess.h"
+
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -42,5 +44,5 @@ private:
     // Temporary-file directives of the modules this nginx was built with.
     QStringList m_tempPaths;
     int m_port = 0;
-    QProcess m_process;
+    ChildProcess m_process;
 };

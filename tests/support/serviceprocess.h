@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/childprocess.h"
+
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -21,7 +23,7 @@ public:
     static QString program();
 
 private:
-    QProcess m_process;
+    ChildProcess m_process;
     QString m_url;
     QString m_errors;
 };

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QProcess>
+
+// A program the tests start. It ends with the test that started it, even when that test is
+// killed (a time-out of the test runner, a crash): an orphaned client, service or X server
+// would otherwise hold its port and its processor long after the run.
+class ChildProcess : public QProcess
+{
+protected:
+    void setupChildProcess() override;
+};
