@@ -10,6 +10,7 @@
 #include <QNetworkAccessManager>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -36,8 +37,10 @@ void findModule(const QJsonArray &modules, const QString &moduleId, QJsonObject 
 
 void showProgress(QProgressBar *bar, qint64 bytesReceived, qint64 bytesTotal)
 {
-    bar->setMaximum(int(bytesTotal));
-    bar->setValue(int(bytesReceived));
+    // A bar counts in int: archives of 2 GiB and more are counted in KiB.
+    const int shift = bytesTotal > std::numeric_limits<int>::max() ? 10 : 0;
+    bar->setMaximum(int(bytesTotal >> shift));
+    bar->setValue(int(bytesReceived >> shift));
     bar->show();
 }
 

@@ -118,6 +118,7 @@ private slots:
     void moduleIdSafety();
 
     void topicDownload_streamsWithProgressThenInstalls();
+    void progressOfLargeArchives_staysInRange();
     void alphabeticalDownload_startsItsBarAtZeroAndKeepsItsButtonDisabled();
     void downloadAll_downloadsTheTopicOneModuleAtATime();
     void downloadAll_withNothingQueued_clearsTheLabel();
@@ -312,6 +313,21 @@ void DownloadsTest::moduleIdSafety()
     QCOMPARE(ArchivePath::isSafeModuleId(moduleId), safe);
     QCOMPARE(ArchivePath::forModule(QStringLiteral("/lib"), QStringLiteral("m1")),
              QStringLiteral("/lib/m1.zip"));
+}
+
+void DownloadsTest::progressOfLargeArchives_staysInRange()
+{
+    // A bar counts in int; a module with video can be larger than that.
+    const qint64 total = Q_INT64_C(5) << 30;
+    for (const auto &[slot, barName] : {std::make_pair("downloadProgress", "progressBar"),
+                                        std::make_pair("downloadProgress_2", "progressBar_2"),
+                                        std::make_pair("updateProgress", "updateProgressBar")}) {
+        QVERIFY(QMetaObject::invokeMethod(m_window.get(), slot, Q_ARG(qint64, total / 4 * 3),
+                                          Q_ARG(qint64, total)));
+        const auto *bar = widget<QProgressBar>(barName);
+        QCOMPARE(bar->minimum(), 0);
+        QVERIFY2(qAbs(qint64(bar->value()) * 4 - qint64(bar->maximum()) * 3) <= 4, barName);
+    }
 }
 
 void DownloadsTest::topicDownload_streamsWithProgressThenInstalls()
