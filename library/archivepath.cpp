@@ -1,7 +1,6 @@
 #include "library/archivepath.h"
 
-#include <QRegularExpression>
-
+#include "worker/drivename.h"
 namespace ArchivePath {
 
 QString forModule(const QString &libraryFolder, const QString &moduleId)
@@ -19,9 +18,7 @@ bool isSafeModuleId(const QString &moduleId)
             return false;
     }
     // "CON.zip" or "com1.zip" opens a device on Windows, not a file in the library folder.
-    static const QRegularExpression device(QStringLiteral("^(con|prn|aux|nul|com[0-9]|lpt[0-9])$"),
-                                           QRegularExpression::CaseInsensitiveOption);
-    return !device.match(moduleId).hasMatch();
+    return !DriveName::isDeviceName(moduleId);
 }
 
 bool sameArchive(const QString &moduleId, const QString &otherId)

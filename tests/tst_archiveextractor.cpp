@@ -460,6 +460,8 @@ void ArchiveExtractorTest::refusesWholeArchive_data()
     unsafe("network path", "\\\\server\\share\\x");
     unsafe("dots only", "mod/.../x");
     unsafe("NUL in a name", QByteArray("mod/a\0b.html", 12));
+    unsafe("a Windows file stream", "mod/index.html:hidden");
+    unsafe("a Windows device", "mod/Con.html");
     unsafe("the destination itself as a file", ".");
     unsafe("library index", "tavro-modules.txt");
     unsafe("below the library index", "Tavro-Modules.TXT/x");

@@ -18,7 +18,15 @@ QString problem(const QString &name)
         return QStringLiteral("a thumb drive cannot hold a name that ends in a blank");
     if (name.size() > 255)
         return QStringLiteral("a thumb drive cannot hold a name longer than 255 characters");
-    // Windows keeps these names for devices, with any extension: such a file cannot be opened.
+    if (isDeviceName(name))
+        return QStringLiteral("Windows keeps the name ") +
+               name.section(QLatin1Char('.'), 0, 0).trimmed().toUpper() +
+               QStringLiteral(" for a device");
+    return QString();
+}
+
+bool isDeviceName(const QString &name)
+{
     static const QStringList devices = {
         QStringLiteral("CON"),  QStringLiteral("PRN"),  QStringLiteral("AUX"),
         QStringLiteral("NUL"),  QStringLiteral("COM1"), QStringLiteral("COM2"),
@@ -28,11 +36,7 @@ QString problem(const QString &name)
         QStringLiteral("LPT3"), QStringLiteral("LPT4"), QStringLiteral("LPT5"),
         QStringLiteral("LPT6"), QStringLiteral("LPT7"), QStringLiteral("LPT8"),
         QStringLiteral("LPT9")};
-    const QString base = name.section(QLatin1Char('.'), 0, 0).trimmed();
-    if (devices.contains(base, Qt::CaseInsensitive))
-        return QStringLiteral("Windows keeps the name ") + base.toUpper() +
-               QStringLiteral(" for a device");
-    return QString();
+    return devices.contains(name.section(QLatin1Char('.'), 0, 0).trimmed(), Qt::CaseInsensitive);
 }
 
 bool sameOnDrive(const QString &a, const QString &b)

@@ -12,6 +12,10 @@ namespace DriveName {
 // copy x: ", or an empty string when it can.
 QString problem(const QString &name);
 
+// Whether Windows takes the name for a device (CON, NUL, COM1 ...), whatever its extension:
+// such a file cannot be made there, and opening it reaches the device.
+bool isDeviceName(const QString &name);
+
 // Names that differ only in case are one name on the drive.
 bool sameOnDrive(const QString &a, const QString &b);
 

@@ -1,5 +1,7 @@
 #include "worker/entrypath.h"
 
+#include "worker/drivename.h"
+
 #include <QStringList>
 #include <QVector>
 
@@ -57,7 +59,10 @@ std::optional<QString> relative(const QString &name)
         return std::nullopt;
     QStringList kept;
     for (const QStringRef &part : partsOf(path)) {
-        if (isDotsAndSpaces(part))
+        // On Windows "a:b" writes into a hidden stream of the file "a", and "con.html" or
+        // "nul" opens a device instead of a file.
+        if (isDotsAndSpaces(part) || part.contains(QLatin1Char(':')) ||
+            DriveName::isDeviceName(part.toString()))
             return std::nullopt;
         kept.append(part.toString());
     }

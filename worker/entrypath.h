@@ -12,7 +12,8 @@ namespace EntryPath {
 // The path below the destination that an entry name stands for, in "a/b/c" form with empty
 // and "." parts dropped: empty for the destination itself ("./"), nothing when the name is
 // absolute, starts with a drive ("C:"), holds a ".." part (or any part of dots and spaces
-// only, which Windows may read as one) or a NUL.
+// only, which Windows may read as one), a NUL, a ":" (a Windows file stream) or a part that
+// Windows takes for a device ("con.html", "NUL").
 std::optional<QString> relative(const QString &name);
 
 // Whether a link at linkPath (as relative() gives it) pointing at target stays below the
