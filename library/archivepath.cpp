@@ -1,6 +1,7 @@
 #include "library/archivepath.h"
 
 #include "worker/drivename.h"
+
 namespace ArchivePath {
 
 QString forModule(const QString &libraryFolder, const QString &moduleId)
