@@ -72,19 +72,25 @@ DesktopSession::DesktopSession()
         }
     }
     QDir(m_home.path()).mkpath(QStringLiteral("Desktop"));
-    // A free display number: the first without a lock file.
-    int number = 90 + int(QCoreApplication::applicationPid() % 100);
-    while (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)))
-        ++number;
-    m_display = QStringLiteral(":%1").arg(number);
+    // With -displayfd the server picks a free display itself and writes its number once it
+    // accepts clients: two tests starting at once can never share a display.
     m_xvfb.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_xvfb.setStandardOutputFile(QProcess::nullDevice());
-    m_xvfb.start(QStringLiteral("Xvfb"), {m_display, QStringLiteral("-screen"), QStringLiteral("0"),
-                                          QStringLiteral("1280x1024x24"),
-                                          QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-    const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(number);
-    if (!m_xvfb.waitForStarted(5000) || !waitFor([&] { return QFile::exists(socket); }, 10000))
-        m_problem = QStringLiteral("Xvfb did not start on %1").arg(m_display);
+    m_xvfb.start(QStringLiteral("Xvfb"),
+                 {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                  QStringLiteral("0"), QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
+                  QStringLiteral("tcp")});
+    QByteArray said;
+    const QDeadlineTimer deadline(10000);
+    if (m_xvfb.waitForStarted(5000)) {
+        while (!said.contains('\n') && m_xvfb.waitForReadyRead(int(deadline.remainingTime())))
+            said += m_xvfb.readAllStandardOutput();
+    }
+    bool isNumber = false;
+    const int number = said.trimmed().toInt(&isNumber);
+    if (isNumber)
+        m_display = QStringLiteral(":%1").arg(number);
+    else
+        m_problem = QStringLiteral("Xvfb did not start");
 }
 
 DesktopSession::~DesktopSession()
