@@ -61,6 +61,14 @@ QMap<QString, QString> ProcessResult::results() const
     return found;
 }
 
+double ProcessResult::grownMiB() const
+{
+    const QMap<QString, QString> figures = results();
+    return (figures.value(QStringLiteral("peak_kb")).toDouble() -
+            figures.value(QStringLiteral("idle_kb")).toDouble()) /
+           1024.0;
+}
+
 ProcessResult runProcess(const ProcessSpec &spec)
 {
     ProcessResult result;

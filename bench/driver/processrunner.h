@@ -30,6 +30,8 @@ struct ProcessResult
     QString describe() const;
     // The "result name=value" lines the benchmark's own programs print.
     QMap<QString, QString> results() const;
+    // How far the program grew past its idle size, from its "peak_kb" and "idle_kb" results.
+    double grownMiB() const;
 };
 
 // Runs a program to its end; the clock runs from just before the start to the moment the
