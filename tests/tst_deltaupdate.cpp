@@ -60,7 +60,8 @@ QByteArray media(quint32 seed, int size)
 // The module in one of its versions. "new" changes a page in place (same size), rewrites
 // another, adds a page and changes a film, makes a folder of what was a link to another
 // folder (with a page the same as the one behind the link), and comes as zip64 behind a stub;
-// "conflict" is "new" with a file where the old version has a folder, which unpacking refuses.
+// "conflict" is "new" with a file where the old version has a folder, which unpacking refuses;
+// "rewritten" is "new" with every film changed in place, most of the archive's bytes.
 QByteArray moduleArchive(const QString &version)
 {
     const bool isNew = version != QLatin1String("old");
@@ -82,7 +83,11 @@ QByteArray moduleArchive(const QString &version)
     if (isNew)
         add("pages/p40.html", page(40, 2500), true);
     for (int i = 0; i < 10; ++i)
-        add("media/m" + QByteArray::number(i) + ".bin", media(isNew && i == 5 ? 105 : i, 20000),
+        add("media/m" + QByteArray::number(i) + ".bin",
+            media(version == QLatin1String("rewritten") ? 200 + i
+                  : isNew && i == 5                     ? 105
+                                                        : i,
+                  20000),
             false);
     zip.addSymLink(moduleFolder + "start.html", "pages/p0.html");
     if (isNew) {
@@ -202,6 +207,8 @@ void DeltaUpdateTest::update_endsWithTheWholeArchivesTree_data()
         << "new" << QStringList{"--ignore-ranges"} << false << true;
     QTest::newRow("validator changes: the whole archive")
         << "new" << QStringList{"--change-validator"} << false << true;
+    QTest::newRow("most bytes changed in place: the whole archive")
+        << "rewritten" << QStringList() << false << true;
     QTest::newRow("corrupted range: the whole archive")
         << "new" << QStringList{"--corrupt-ranges"} << false << true;
     QTest::newRow("unpacking fails: the old version stays")
