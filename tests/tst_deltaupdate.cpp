@@ -281,7 +281,9 @@ void DeltaUpdateTest::update_endsWithTheWholeArchivesTree()
     QVERIFY(LibraryIndex::read(m_library, &lines).ok);
     QCOMPARE(lines.size(), 1);
     QCOMPARE(lines.first().record.value("version").toString(), installs ? "2.0" : "1.0");
-    if (service && byRanges) {
+    // Where the service cuts a connection before Qt has read the answer's head, Qt sends the
+    // same request again by itself, so the bytes of a cut row depend on timing.
+    if (service && byRanges && !serviceOptions.contains(QStringLiteral("--cut-after"))) {
         // Only what changed went, and the end of the archive with its directory.
         QTRY_VERIFY(bytesSent(service->errors(), path) > 0);
         QVERIFY2(bytesSent(service->errors(), path) < archive.size() / 4,
