@@ -18,7 +18,6 @@
 #include <QJsonObject>
 #include <QListView>
 #include <QPushButton>
-#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -160,12 +159,7 @@ void DeltaUpdateTest::init()
     answerStartUpWithoutTopics();
     m_log = std::make_unique<MessageLog>();
     m_library = openWindowOnEmptyLibrary();
-    m_statusLines.clear();
-    connect(widget<QStatusBar>("statusBar"), &QStatusBar::messageChanged, this,
-            [this](const QString &line) {
-                if (!line.isEmpty())
-                    m_statusLines << line;
-            });
+    recordStatusLines(&m_statusLines);
 }
 
 void DeltaUpdateTest::cleanup()

@@ -22,7 +22,6 @@
 #include <QNetworkReply>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -175,12 +174,7 @@ void DownloadsTest::init()
     m_log = std::make_unique<MessageLog>();
     m_library = openWindowOnEmptyLibrary();
     QVERIFY(QFileInfo(m_library).isDir());
-    m_statusLines.clear();
-    connect(widget<QStatusBar>("statusBar"), &QStatusBar::messageChanged, this,
-            [this](const QString &line) {
-                if (!line.isEmpty())
-                    m_statusLines << line;
-            });
+    recordStatusLines(&m_statusLines);
 }
 
 void DownloadsTest::cleanup()

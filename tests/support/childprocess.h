@@ -7,6 +7,10 @@
 // would otherwise hold its port and its processor long after the run.
 class ChildProcess : public QProcess
 {
+public:
+    // Asks the program to end and, when it has not within msecs, kills it.
+    void stop(int msecs = 5000);
+
 protected:
     void setupChildProcess() override;
 };

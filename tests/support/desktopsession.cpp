@@ -95,15 +95,8 @@ DesktopSession::DesktopSession()
 
 DesktopSession::~DesktopSession()
 {
-    for (QProcess *process : {&m_client, &m_service, &m_xvfb}) {
-        if (process->state() != QProcess::NotRunning) {
-            process->terminate();
-            if (!process->waitForFinished(5000)) {
-                process->kill();
-                process->waitForFinished(5000);
-            }
-        }
-    }
+    for (ChildProcess *process : {&m_client, &m_service, &m_xvfb})
+        process->stop();
 }
 
 QString DesktopSession::libraryFolder() const
@@ -152,11 +145,7 @@ bool DesktopSession::startService(int revision, const QStringList &options)
 
 void DesktopSession::stopService()
 {
-    m_service.terminate();
-    if (!m_service.waitForFinished(5000)) {
-        m_service.kill();
-        m_service.waitForFinished(5000);
-    }
+    m_service.stop();
 }
 
 bool DesktopSession::startClient()

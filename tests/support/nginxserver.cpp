@@ -120,14 +120,8 @@ bool NginxServer::start(const QString &root, const QString &serverLines)
 
 void NginxServer::stop()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
     // SIGTERM ends nginx at once; SIGQUIT would wait for the transfers to finish.
-    m_process.terminate();
-    if (!m_process.waitForFinished(10000)) {
-        m_process.kill();
-        m_process.waitForFinished(10000);
-    }
+    m_process.stop(10000);
 }
 
 QStringList NginxServer::accessLog()

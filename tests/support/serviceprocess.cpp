@@ -17,10 +17,7 @@ ServiceProcess::ServiceProcess(const QStringList &arguments)
 
 ServiceProcess::~ServiceProcess()
 {
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.terminate();
-        m_process.waitForFinished(30000);
-    }
+    m_process.stop(30000);
 }
 
 QString ServiceProcess::errors()

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QListView>
 #include <QSettings>
+#include <QStatusBar>
 #include <QtTest>
 
 WindowFixture::WindowFixture() = default;
@@ -63,6 +64,16 @@ QString WindowFixture::openWindowOnEmptyLibrary()
     openWindow();
     m_window->show();
     return storedLibraryFolder();
+}
+
+void WindowFixture::recordStatusLines(QStringList *lines)
+{
+    lines->clear();
+    connect(widget<QStatusBar>(QStringLiteral("statusBar")), &QStatusBar::messageChanged, this,
+            [lines](const QString &line) {
+                if (!line.isEmpty())
+                    lines->append(line);
+            });
 }
 
 bool WindowFixture::invoke(const char *slot, QGenericArgument argument) const

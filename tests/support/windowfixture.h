@@ -56,6 +56,8 @@ protected:
     {
         return findWidget<T>(m_window.get(), name);
     }
+    // Keeps every line the window's status bar shows from now on, in order, in lines.
+    void recordStatusLines(QStringList *lines);
     // Calls a slot of the window by name, a private one too, and returns once it has run.
     bool invoke(const char *slot, QGenericArgument argument = QGenericArgument()) const;
 
