@@ -21,6 +21,9 @@
 #include <QtGui/private/qzipwriter_p.h>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 // Relative path -> "folder", "file:" and the content, or "link:" and the target as written.
 using Tree = QMap<QString, QByteArray>;
 Q_DECLARE_METATYPE(Tree)
@@ -121,6 +124,7 @@ private slots:
     void replacesLinksWithoutWritingThroughThem();
     void failureToChangeTheLibraryLeavesItUntouched_data();
     void failureToChangeTheLibraryLeavesItUntouched();
+    void failedWrite_failsTheExtraction();
     void unzipFile_reportsOnWorkerThread_data();
     void unzipFile_reportsOnWorkerThread();
 
@@ -763,6 +767,34 @@ void ArchiveExtractorTest::failureToChangeTheLibraryLeavesItUntouched()
     QVERIFY(!result.ok);
     QCOMPARE(result.error, error);
     QCOMPARE(snapshot(m_library), before);
+}
+
+void ArchiveExtractorTest::failedWrite_failsTheExtraction()
+{
+    // Files may grow to 1 MiB here, so the entry's write fails half-way, as on a disk that
+    // fills or fails, after the check of free space has let the archive through.
+    installFirstVersion();
+    ZipBuilder::Entry big;
+    big.name = "mod/big.bin";
+    big.data = QByteArray(2 << 20, 'a');
+    big.deflate = true;
+    writeFile(m_archive,
+              ZipBuilder().addFile("mod/index.html", "v2 index").addEntry(big).archive());
+    const Tree before = snapshot(m_library);
+    rlimit limit;
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlimit small{1 << 20, limit.rlim_max};
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+
+    const ExtractResult result = extractArchive(m_archive, m_library);
+
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, previousHandler);
+    QVERIFY(!result.ok);
+    QCOMPARE(result.error, QStringLiteral("mod/big.bin could not be written"));
+    QCOMPARE(snapshot(m_library), before);
+    QFile::remove(m_archive);
 }
 
 void ArchiveExtractorTest::unzipFile_reportsOnWorkerThread_data()

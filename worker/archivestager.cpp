@@ -251,16 +251,21 @@ bool ArchiveStager::writeFile(const QString &tree, const Entry &entry, ArchiveRe
     bool endsInHole = false;
     if (!streamData(entry, reader, &file, &endsInHole))
         return false;
-    if (endsInHole)
-        file.resize(qint64(record(entry).size));
-    file.setPermissions(entry.permissions);
+    if (endsInHole && !file.resize(qint64(record(entry).size)))
+        return writeFailed(entry, file);
     file.close();
+    if (file.error() != QFileDevice::NoError)
+        return writeFailed(entry, file);
+    QFile::setPermissions(file.fileName(), entry.permissions);
+    return true;
+}
+
+bool ArchiveStager::writeFailed(const Entry &entry, const QFile &file)
+{
     if (file.error() == QFileDevice::ResourceError)
         return fail(QStringLiteral("there is not enough free space on the disk"),
                     file.errorString());
-    if (file.error() != QFileDevice::NoError)
-        return fail(QStringLiteral("%1 could not be written").arg(entry.path), file.errorString());
-    return true;
+    return fail(QStringLiteral("%1 could not be written").arg(entry.path), file.errorString());
 }
 
 bool ArchiveStager::streamData(const Entry &entry, ArchiveReader &reader, QFile *file,
@@ -286,11 +291,11 @@ bool ArchiveStager::streamData(const Entry &entry, ArchiveReader &reader, QFile 
         if (*endsInHole) {
             crc.updateZeros(quint64(size));
             if (file && !file->seek(file->pos() + size))
-                return true;
+                return writeFailed(entry, *file);
         } else {
             crc.update(data, size);
             if (file && file->write(data, size) != size)
-                return true;
+                return writeFailed(entry, *file);
         }
     }
     if (total != raw.size)

@@ -67,8 +67,9 @@ private:
     bool fitsOnDisk();
     bool makeFolder(const QString &tree, const QString &path);
     bool writeFile(const QString &tree, const Entry &entry, ArchiveReader &reader);
-    // Streams the entry's data into file (nowhere when null), checking it on the way; true
-    // also when writing failed, which file's error then tells.
+    // Fails with the reason a write to file failed: a full disk, or another fault.
+    bool writeFailed(const Entry &entry, const QFile &file);
+    // Streams the entry's data into file (nowhere when null), checking it on the way.
     bool streamData(const Entry &entry, ArchiveReader &reader, QFile *file, bool *endsInHole);
     // Moves reader to the entry's data; false when the archive reads otherwise.
     bool nextEntry(ArchiveReader &reader, const Entry &entry);
