@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <iterator>
-#include <numeric>
 
 namespace {
 
@@ -39,11 +38,7 @@ CompactArchive::CompactArchive(const ZipDirectory &directory, const QByteArray &
             return;
         wanted[index] = true;
     }
-    QVector<int> order(all.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&all](int a, int b) {
-        return all.at(a).localHeaderOffset < all.at(b).localHeaderOffset;
-    });
+    const QVector<int> order = directory.fileOrder();
     for (int i = 0; i < order.size(); ++i) {
         const ZipDirectory::Entry &entry = all.at(order.at(i));
         // An entry's record runs up to the next entry, or to the directory after the last.

@@ -2,9 +2,6 @@
 
 #include <QFile>
 
-#include <algorithm>
-#include <numeric>
-
 namespace {
 
 const QString damaged = QStringLiteral("the archive is damaged");
@@ -83,11 +80,7 @@ bool ZipArchiveFile::readDirectory(QFile &file)
 bool ZipArchiveFile::checkLocalHeaders(QFile &file)
 {
     const QVector<ZipDirectory::Entry> &entries = m_directory.entries();
-    m_fileOrder.resize(entries.size());
-    std::iota(m_fileOrder.begin(), m_fileOrder.end(), 0);
-    std::stable_sort(m_fileOrder.begin(), m_fileOrder.end(), [&entries](int a, int b) {
-        return entries.at(a).localHeaderOffset < entries.at(b).localHeaderOffset;
-    });
+    m_fileOrder = m_directory.fileOrder();
 
     QByteArray window;
     qint64 windowStart = 0;

@@ -3,22 +3,18 @@
 #include "worker/crc32.h"
 #include "worker/zipname.h"
 
+#include <QtEndian>
+
+#include <algorithm>
+#include <numeric>
+
 namespace {
 
 const quint32 localSignature = 0x04034b50;
 const quint32 centralSignature = 0x02014b50;
-const quint32 endSignature = ZipDirectory::endSignature;
-const quint32 zip64EndSignature = ZipDirectory::zip64EndSignature;
-const quint32 zip64LocatorSignature = ZipDirectory::zip64LocatorSignature;
-const int endRecordSize = ZipDirectory::endRecordSize;
-const int centralHeaderSize = ZipDirectory::centralHeaderSize;
-const int locatorSize = ZipDirectory::zip64LocatorSize;
-const int zip64RecordSize = ZipDirectory::zip64EndRecordSize;
 const int maxCommentSize = 0xFFFF;
 const quint16 zip64Field = 0x0001;
 const quint16 unicodePathField = 0x7075;
-const quint16 escape16 = ZipDirectory::escape16;
-const quint32 escape32 = ZipDirectory::escape32;
 const quint16 utf8Flag = 0x0800;
 const quint16 descriptorFlag = 0x0008;
 const quint16 encryptionFlags = 0x0041;
@@ -29,17 +25,17 @@ const quint64 maxDeflateRatio = 1032;
 
 quint16 read16(const uchar *p)
 {
-    return quint16(p[0] | p[1] << 8);
+    return qFromLittleEndian<quint16>(p);
 }
 
 quint32 read32(const uchar *p)
 {
-    return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
+    return qFromLittleEndian<quint32>(p);
 }
 
 quint64 read64(const uchar *p)
 {
-    return quint64(read32(p)) | quint64(read32(p + 4)) << 32;
+    return qFromLittleEndian<quint64>(p);
 }
 
 } // namespace
@@ -156,22 +152,22 @@ ZipDirectory::Outcome ZipDirectory::parse(const QByteArray &tail, qint64 tailSta
     qint64 directoryEnd = end;
     qint64 zip64Start = -1;
 
-    const qint64 locator = end - locatorSize;
-    if (locator >= 0 && !bytes.has(locator, locatorSize))
-        return needs(qMax<qint64>(0, locator - zip64RecordSize));
+    const qint64 locator = end - zip64LocatorSize;
+    if (locator >= 0 && !bytes.has(locator, zip64LocatorSize))
+        return needs(qMax<qint64>(0, locator - zip64EndRecordSize));
     if (locator >= 0 && bytes.u32(locator) == zip64LocatorSignature) {
         if (bytes.u32(locator + 4) != 0 || bytes.u32(locator + 16) > 1)
             return fail(Outcome::Split, QStringLiteral("the zip64 end record is on another disk"));
         // The zip64 end record stands right before its locator. Behind a stub, the offset the
         // locator records falls short by the stub's length, so the record is found by its
         // place. Records with extensible data serve only encrypted directories.
-        const qint64 record = locator - zip64RecordSize;
+        const qint64 record = locator - zip64EndRecordSize;
         if (record < 0)
             return fail(Outcome::Damaged, QStringLiteral("no zip64 end record"));
-        if (!bytes.has(record, zip64RecordSize))
+        if (!bytes.has(record, zip64EndRecordSize))
             return needs(record);
         if (bytes.u32(record) != zip64EndSignature ||
-            bytes.u64(record + 4) != quint64(zip64RecordSize - 12))
+            bytes.u64(record + 4) != quint64(zip64EndRecordSize - 12))
             return fail(Outcome::Damaged, QStringLiteral("no zip64 end record before its locator"));
         const quint64 recordOffset = bytes.u64(locator + 8);
         if (recordOffset > quint64(record))
@@ -407,4 +403,14 @@ bool ZipDirectory::matchesLocalHeader(const Entry &entry, const QByteArray &head
         return false;
     }
     return true;
+}
+
+QVector<int> ZipDirectory::fileOrder() const
+{
+    QVector<int> order(m_entries.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
+        return m_entries.at(a).localHeaderOffset < m_entries.at(b).localHeaderOffset;
+    });
+    return order;
 }

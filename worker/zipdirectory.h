@@ -71,6 +71,8 @@ public:
     qint64 directoryStart() const { return m_directoryStart; }
     // In the order of the directory.
     const QVector<Entry> &entries() const { return m_entries; }
+    // The entries' positions in the order their data stands in the archive.
+    QVector<int> fileOrder() const;
     // What was wrong, in a few words for the debug output.
     QString problem() const { return m_problem; }
 
