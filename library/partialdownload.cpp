@@ -1,5 +1,7 @@
 #include "library/partialdownload.h"
 
+#include "worker/entrypath.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,7 +10,7 @@
 #include <QSaveFile>
 
 namespace {
-const QString partSuffix = QStringLiteral(".zip.part");
+const QString partSuffix = EntryPath::partSuffix;
 const QString infoSuffix = QStringLiteral(".info");
 const QString changesSuffix = QStringLiteral(".changes");
 const QString linkKey = QStringLiteral("link");

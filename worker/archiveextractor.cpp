@@ -1,6 +1,7 @@
 #include "worker/archiveextractor.h"
 
 #include "worker/archivestager.h"
+#include "worker/entrypath.h"
 #include "worker/stagedinstall.h"
 #include "worker/ziparchivefile.h"
 
@@ -10,15 +11,13 @@
 
 namespace {
 
-const QString stagingPrefix = QStringLiteral(".unpack-");
-
 // Only one extraction runs at a time, so a staging folder found before one starts was left
 // by an extraction that never finished.
 void removeLeftovers(const QString &destination)
 {
     const QFileInfoList leftovers =
         QDir(destination)
-            .entryInfoList({stagingPrefix + QLatin1Char('*')},
+            .entryInfoList({EntryPath::stagingPrefix + QLatin1Char('*')},
                            QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System |
                                QDir::CaseSensitive);
     for (const QFileInfo &leftover : leftovers) {
@@ -47,7 +46,7 @@ ExtractResult extractArchive(const QString &archivePath, const QString &destinat
 
     // Unpack into a hidden folder inside the destination first. A failure then leaves nothing
     // half written, and the final moves are renames on the same drive.
-    QTemporaryDir staging(destination + QLatin1Char('/') + stagingPrefix +
+    QTemporaryDir staging(destination + QLatin1Char('/') + EntryPath::stagingPrefix +
                           QStringLiteral("XXXXXX"));
     const QString tree = staging.path() + QStringLiteral("/tree");
     const QString setAside = staging.path() + QStringLiteral("/replaced");

@@ -7,6 +7,12 @@ struct ExtractResult
     bool ok = false;
     QString error;  // why nothing was installed, a phrase that follows "Could not install X: "
     QString detail; // what exactly was wrong, for the debug output
+
+    // The error with its detail, as the debug output gives it.
+    QString described() const
+    {
+        return detail.isEmpty() ? error : error + QStringLiteral(" (") + detail + QLatin1Char(')');
+    }
 };
 
 // Unpacks the zip archive at archivePath into destination, all or nothing. An archive with an

@@ -100,9 +100,8 @@ bool isClientFile(const QString &path, const QString &libraryIndexName, const QS
         return !name.isEmpty() && top.compare(name, Qt::CaseInsensitive) == 0;
     };
     return is(libraryIndexName) || is(archiveName) ||
-           top.startsWith(QLatin1String(".unpack-"), Qt::CaseInsensitive) ||
-           (top.startsWith(QLatin1Char('.')) &&
-            top.contains(QLatin1String(".zip.part"), Qt::CaseInsensitive));
+           top.startsWith(stagingPrefix, Qt::CaseInsensitive) ||
+           (top.startsWith(QLatin1Char('.')) && top.contains(partSuffix, Qt::CaseInsensitive));
 }
 
 } // namespace EntryPath

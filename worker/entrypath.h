@@ -9,6 +9,12 @@
 // "\" counts as a separator throughout, as it does on Windows.
 namespace EntryPath {
 
+// Names of the client's own hidden files in the library folder: the staging folders of
+// extractions start with stagingPrefix; a partial download is "." + module id + partSuffix,
+// with its record's name after that.
+constexpr QLatin1String stagingPrefix(".unpack-");
+constexpr QLatin1String partSuffix(".zip.part");
+
 // The path below the destination that an entry name stands for, in "a/b/c" form with empty
 // and "." parts dropped: empty for the destination itself ("./"), nothing when the name is
 // absolute, starts with a drive ("C:"), holds a ".." part (or any part of dots and spaces

@@ -1,5 +1,6 @@
 #include "worker/installedcomparison.h"
 
+#include "worker/archiveextractor.h"
 #include "worker/archivestager.h"
 #include "worker/crc32.h"
 
@@ -74,9 +75,7 @@ void compareWithInstalled(InstalledComparison *comparison)
     ArchiveStager stager(comparison->directory, order, comparison->archivePath,
                          comparison->libraryFolder);
     if (!stager.judge()) {
-        comparison->refusal = stager.problem().isEmpty()
-                                  ? stager.error()
-                                  : stager.error() + QStringLiteral(" (") + stager.problem() + ')';
+        comparison->refusal = ExtractResult{false, stager.error(), stager.problem()}.described();
         return;
     }
 

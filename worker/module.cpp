@@ -111,10 +111,7 @@ void Module::unzipFile(QString filename, QString directoryName)
     // The archive has served its purpose whether or not it could be unpacked.
     QFile::remove(filename);
     if (!result.ok)
-        qDebug().noquote() << "Unpacking" << filename << "failed:"
-                           << (result.detail.isEmpty()
-                                   ? result.error
-                                   : result.error + QStringLiteral(" (") + result.detail + ')');
+        qDebug().noquote() << "Unpacking" << filename << "failed:" << result.described();
     emit notifyFileDone(result.ok ? QStringLiteral("success")
                                   : QStringLiteral("failure: ") + result.error);
 }
@@ -128,9 +125,7 @@ void Module::compareInstalled(InstalledComparison comparison)
 void Module::checkArchive(QString filename)
 {
     const ExtractResult result = ::checkArchive(filename);
-    emit archiveChecked(filename, result.ok ? QString()
-                                            : result.error + QStringLiteral(" (") + result.detail +
-                                                  QLatin1Char(')'));
+    emit archiveChecked(filename, result.ok ? QString() : result.described());
 }
 
 void Module::copyDirectories(QString source, QString dest)
