@@ -14,6 +14,8 @@ namespace {
 constexpr qint64 firstTailSize = 16 * 1024;
 // The directory's end records may point back this many times before it is given up.
 constexpr int directoryRounds = 4;
+// Answers that end short of their ranges without a fault, before the update is given up.
+constexpr int shortAnswerLimit = 3;
 // Ranges closer than this are asked as one: the bytes between cost less than another part of
 // an answer, or, where each range needs a request of its own, than another round trip.
 constexpr qint64 partGap = 8 * 1024;
@@ -215,15 +217,23 @@ bool DeltaUpdate::take(const ByteRangeReader::Piece &piece)
 
 DeltaUpdate::Next DeltaUpdate::answerEnded()
 {
-    const bool cut = m_parts && !m_parts->finished();
     if (m_answerBrought == 0)
         return fallBack(QStringLiteral("the catalogue does not answer the ranges asked"));
+    const bool cut = (m_parts && !m_parts->finished()) ||
+                     (!m_parts && m_singleAt >= 0 && m_singleAt <= m_single.last);
+    // An answer that ends without a fault but short of what was asked (a length that
+    // disagrees with its ranges, other bytes than asked) is asked again a few times only.
+    const auto askAgain = [this] {
+        return ++m_shortAnswers > shortAnswerLimit
+                   ? fallBack(QStringLiteral("the catalogue keeps ending its answers short"))
+                   : Next::Request;
+    };
     switch (m_phase) {
     case Phase::Tail:
     case Phase::Directory:
-        // What is missing is asked for again.
+        // What is missing is asked for again; the end comes whole or not at all.
         if (cut || m_incoming.size() < m_incomingSize)
-            return Next::Request;
+            return askAgain();
         m_tail = m_phase == Phase::Tail ? m_incoming : m_incoming + m_tail;
         m_tailStart = m_incomingStart;
         m_incoming.clear();
@@ -232,8 +242,9 @@ DeltaUpdate::Next DeltaUpdate::answerEnded()
             return saveWhole();
         return readDirectory();
     case Phase::Fetching:
+        // Ranges still missing are asked for next; fetched bytes are kept across answers.
         if (!m_compact->missing().isEmpty())
-            return Next::Request;
+            return cut ? askAgain() : Next::Request;
         m_work.flush();
         if (!m_compact->finish(&m_work) || !m_work.flush())
             return fallBack(QStringLiteral("the archive of the changes cannot be written: ") +

@@ -115,6 +115,7 @@ private:
     qint64 m_incomingStart = 0;
     qint64 m_incomingSize = 0;
     int m_rounds = 0;
+    int m_shortAnswers = 0;
     ZipDirectory m_directory;
     int m_entryCount = 0;
 

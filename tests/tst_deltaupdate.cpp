@@ -1,6 +1,7 @@
 // Updates of an installed module that fetch only what changed, through the real window and the
 // stand-in catalogue service on loopback: whatever the service does, the library ends with the
 // tree that unpacking the whole new archive gives, or, when the update fails, the old one.
+#include "library/deltaupdate.h"
 #include "library/libraryindex.h"
 #include "support/files.h"
 #include "support/messagelog.h"
@@ -141,6 +142,7 @@ private slots:
     void cleanup();
     void update_endsWithTheWholeArchivesTree_data();
     void update_endsWithTheWholeArchivesTree();
+    void answersShortOfTheirRanges_fallBack();
 
 private:
     QJsonObject record(const QString &version, const QString &link) const;
@@ -283,6 +285,22 @@ void DeltaUpdateTest::update_endsWithTheWholeArchivesTree()
         QVERIFY2(bytesSent(service->errors(), path) < archive.size() / 4,
                  qPrintable(service->errors()));
     }
+}
+
+void DeltaUpdateTest::answersShortOfTheirRanges_fallBack()
+{
+    // Each answer names the end asked for but brings ten bytes of it, with no fault on the
+    // way: asking again for ever would keep the download busy for good.
+    DeltaUpdate update(m_library, m_library + QStringLiteral("/big.zip"),
+                       m_library + QStringLiteral("/.big.zip.part.changes"));
+    DeltaUpdate::Next next = DeltaUpdate::Next::Request;
+    for (int request = 0; next == DeltaUpdate::Next::Request && request < 20; ++request) {
+        update.nextRanges();
+        QVERIFY(update.answerStarted("bytes 100-16483/16484", "application/zip", "\"v2\"", ""));
+        QVERIFY(update.receive(QByteArray(10, 'x')));
+        next = update.answerEnded();
+    }
+    QVERIFY(next == DeltaUpdate::Next::FallBack);
 }
 
 CORVELLE_TEST_MAIN(DeltaUpdateTest)
