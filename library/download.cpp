@@ -2,6 +2,7 @@
 
 #include "library/archivepath.h"
 #include "library/httpranges.h"
+#include "worker/diskspace.h"
 #include "worker/networkfailure.h"
 #include "worker/networktiming.h"
 #include "worker/stallwatch.h"
@@ -10,7 +11,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QStorageInfo>
 #include <QUrl>
 
 namespace {
@@ -333,9 +333,8 @@ bool Download::fitsOnDisk(qint64 bytes) const
 {
     if (bytes <= 0)
         return true;
-    const QStorageInfo disk(m_libraryFolder);
-    // A file system that reports no size at all (some FUSE drivers) says nothing of its room.
-    return !disk.isValid() || disk.bytesTotal() <= 0 || bytes <= disk.bytesAvailable();
+    const qint64 free = DiskSpace::available(m_libraryFolder);
+    return free < 0 || bytes <= free;
 }
 
 void Download::transferEnded()

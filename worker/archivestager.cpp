@@ -3,12 +3,12 @@
 #include "library/libraryindex.h"
 #include "worker/archivereader.h"
 #include "worker/crc32.h"
+#include "worker/diskspace.h"
 #include "worker/entrypath.h"
 #include "worker/zipname.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QStorageInfo>
 
 #include <algorithm>
 #include <cstring>
@@ -224,10 +224,8 @@ bool ArchiveStager::fitsOnDisk()
         const quint64 size = record(entry).kind() == Kind::Folder ? 0 : record(entry).size;
         needed = saturatedSum(needed, saturatedSum(size, blockSize));
     }
-    // A disk that reports no size at all (some network and FUSE file systems) is not full.
-    const QStorageInfo storage(m_destination);
-    const qint64 available = storage.isValid() ? storage.bytesAvailable() : 0;
-    if (available > 0 && needed > quint64(available))
+    const qint64 available = DiskSpace::available(m_destination);
+    if (available >= 0 && needed > quint64(available))
         return fail(QStringLiteral("there is not enough free space on the disk"),
                     QStringLiteral("%1 bytes needed, %2 free").arg(needed).arg(available));
     return true;

@@ -1,5 +1,6 @@
 #include "worker/librarycopier.h"
 
+#include "worker/diskspace.h"
 #include "worker/drivename.h"
 
 #include <QDateTime>
@@ -8,7 +9,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QLocale>
-#include <QStorageInfo>
 #include <QTemporaryFile>
 
 #include <algorithm>
@@ -47,8 +47,8 @@ QString dataSize(qint64 bytes)
 // size (some file systems do not) is taken to be full once a write fails on it.
 bool isFull(const QString &path, qint64 bytes)
 {
-    const QStorageInfo drive(QFileInfo(path).absolutePath());
-    return !drive.isValid() || drive.bytesTotal() <= 0 || drive.bytesAvailable() < bytes;
+    const qint64 free = DiskSpace::available(QFileInfo(path).absolutePath());
+    return free < bytes;
 }
 } // namespace
 
@@ -185,11 +185,10 @@ void LibraryCopier::planEntries(const QFileInfo &folder, const QString &target)
 
 bool LibraryCopier::fitsOnDrive(const QString &target)
 {
-    const QStorageInfo drive(QFileInfo(target).absolutePath());
     // A drive that reports no size may hold anything as far as anyone can tell.
-    if (!drive.isValid() || drive.bytesTotal() <= 0)
+    const qint64 room = DiskSpace::available(QFileInfo(target).absolutePath());
+    if (room < 0)
         return true;
-    const qint64 room = drive.bytesAvailable();
     qint64 library = 0;
     for (const Step &step : qAsConst(m_steps))
         library += step.kind == Step::File ? step.source.size() : 0;
