@@ -2,6 +2,8 @@
 
 #include "worker/drivename.h"
 
+#include <QFile>
+
 namespace ArchivePath {
 
 QString forModule(const QString &libraryFolder, const QString &moduleId)
@@ -24,7 +26,14 @@ bool isSafeModuleId(const QString &moduleId)
 
 bool sameArchive(const QString &moduleId, const QString &otherId)
 {
-    return moduleId.compare(otherId, Qt::CaseInsensitive) == 0;
+    return DriveName::sameOnDrive(moduleId, otherId);
+}
+
+bool putInPlace(const QString &file, const QString &archivePath)
+{
+    // An archive left at the path by an earlier run would stop the rename.
+    QFile::remove(archivePath);
+    return QFile::rename(file, archivePath);
 }
 
 } // namespace ArchivePath

@@ -17,4 +17,7 @@ bool isSafeModuleId(const QString &moduleId);
 // case, so ids that differ only in case would still overwrite each other's archive.
 bool sameArchive(const QString &moduleId, const QString &otherId);
 
+// Moves a finished archive from file to archivePath, in place of anything there.
+bool putInPlace(const QString &file, const QString &archivePath);
+
 } // namespace ArchivePath

@@ -1,5 +1,6 @@
 #include "library/deltaupdate.h"
 
+#include "library/archivepath.h"
 #include "library/libraryindex.h"
 #include "worker/compactarchive.h"
 
@@ -364,9 +365,7 @@ DeltaUpdate::Next DeltaUpdate::saveWhole()
 
 bool DeltaUpdate::save()
 {
-    // An archive left at the path by an earlier run would stop the rename.
-    QFile::remove(m_archivePath);
-    if (!QFile::rename(m_workPath, m_archivePath))
+    if (!ArchivePath::putInPlace(m_workPath, m_archivePath))
         return false;
     m_phase = Phase::Done;
     return true;

@@ -111,8 +111,12 @@ void Download::request()
 
 void Download::answerStarted()
 {
+    // Called for every block too, in case the head's signal has not come yet: once the answer
+    // is judged, it costs nothing more.
+    if (m_answer != Answer::Awaited)
+        return;
     const QVariant statusAttribute = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (m_answer != Answer::Awaited || !statusAttribute.isValid())
+    if (!statusAttribute.isValid())
         return;
     const int status = statusAttribute.toInt();
     if (m_delta && rangesStarted(status))
@@ -383,9 +387,7 @@ void Download::transferEnded()
 
 bool Download::save()
 {
-    // An archive left at the path by an earlier run would stop the rename.
-    QFile::remove(m_archivePath);
-    if (!QFile::rename(m_partial.bodyPath(), m_archivePath)) {
+    if (!ArchivePath::putInPlace(m_partial.bodyPath(), m_archivePath)) {
         m_reason = QStringLiteral("the archive could not be saved in the library folder");
         m_error = QStringLiteral("cannot rename %1 to %2").arg(m_partial.bodyPath(), m_archivePath);
         m_partial.remove();
