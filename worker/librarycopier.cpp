@@ -262,9 +262,16 @@ bool LibraryCopier::isUpToDate(const QFileInfo &source, const QFileInfo &target)
     const QDateTime targetTime = target.lastModified();
     if (sourceTime == targetTime || qAbs(sourceTime.msecsTo(targetTime)) <= timeToleranceMs)
         return true;
-    // Some drives do not keep the time a copy is given (FUSE's FAT among them): there the
-    // bytes tell whether the copy is the library's file.
-    return hasSameBytes(source, target);
+    // Some drives do not keep the time a copy is given (FUSE's FAT among them), and a module
+    // unpacked again gives its unchanged files a new time: the bytes tell whether the copy is
+    // the library's file. Where the drive keeps times, the copy then takes the library's, so
+    // that the next copy need not read the two again.
+    if (!hasSameBytes(source, target))
+        return false;
+    QFile copy(target.filePath());
+    if (copy.open(QIODevice::ReadWrite))
+        copy.setFileTime(sourceTime, QFileDevice::FileModificationTime);
+    return true;
 }
 
 bool LibraryCopier::hasSameBytes(const QFileInfo &source, const QFileInfo &target)
