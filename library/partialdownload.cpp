@@ -10,7 +10,6 @@
 #include <QSaveFile>
 
 namespace {
-const QString partSuffix = EntryPath::partSuffix;
 const QString infoSuffix = QStringLiteral(".info");
 const QString changesSuffix = QStringLiteral(".changes");
 const QString linkKey = QStringLiteral("link");
@@ -29,7 +28,7 @@ bool PartialDownload::Version::continues(const Version &held) const
 }
 
 PartialDownload::PartialDownload(const QString &libraryFolder, const QString &moduleId)
-    : m_bodyPath(libraryFolder + QStringLiteral("/.") + moduleId + partSuffix),
+    : m_bodyPath(libraryFolder + QStringLiteral("/.") + moduleId + EntryPath::partSuffix),
       m_infoPath(m_bodyPath + infoSuffix)
 {
 }
@@ -76,9 +75,10 @@ void PartialDownload::remove() const
 void PartialDownload::removeStale(const QString &libraryFolder, const QDateTime &notAfter)
 {
     const QDir folder(libraryFolder);
-    const QStringList parts = folder.entryList(
-        {QStringLiteral(".*") + partSuffix, QStringLiteral(".*") + partSuffix + changesSuffix},
-        QDir::Files | QDir::Hidden | QDir::System);
+    const QStringList parts =
+        folder.entryList({QStringLiteral(".*") + EntryPath::partSuffix,
+                          QStringLiteral(".*") + EntryPath::partSuffix + changesSuffix},
+                         QDir::Files | QDir::Hidden | QDir::System);
     for (const QString &name : parts) {
         const QString path = folder.filePath(name);
         if (QFileInfo(path).lastModified() < notAfter) {

@@ -12,8 +12,8 @@ namespace EntryPath {
 // Names of the client's own hidden files in the library folder: the staging folders of
 // extractions start with stagingPrefix; a partial download is "." + module id + partSuffix,
 // with its record's name after that.
-constexpr QLatin1String stagingPrefix(".unpack-");
-constexpr QLatin1String partSuffix(".zip.part");
+inline const QString stagingPrefix = QStringLiteral(".unpack-");
+inline const QString partSuffix = QStringLiteral(".zip.part");
 
 // The path below the destination that an entry name stands for, in "a/b/c" form with empty
 // and "." parts dropped: empty for the destination itself ("./"), nothing when the name is
