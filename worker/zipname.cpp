@@ -35,12 +35,14 @@ namespace ZipName {
 Decoded decode(const QByteArray &raw, bool utf8Flag, int hostSystem, const QByteArray &unicodePath)
 {
     if (!unicodePath.isNull())
-        return {QString::fromUtf8(unicodePath.constData(), unicodePath.size()),
-                isUtf8(unicodePath)};
+        return fromUtf8(unicodePath);
     if (utf8Flag)
-        return {QString::fromUtf8(raw.constData(), raw.size()), isUtf8(raw)};
-    if (hostSystem == unixHost && isUtf8(raw))
-        return {QString::fromUtf8(raw.constData(), raw.size()), true};
+        return fromUtf8(raw);
+    if (hostSystem == unixHost) {
+        const Decoded asUtf8 = fromUtf8(raw);
+        if (asUtf8.readable)
+            return asUtf8;
+    }
     return {fromCp437(raw), true};
 }
 
@@ -55,12 +57,13 @@ QString fromCp437(const QByteArray &raw)
     return text;
 }
 
-bool isUtf8(const QByteArray &bytes)
+Decoded fromUtf8(const QByteArray &bytes)
 {
     // The header flag keeps a byte order mark as a character instead of dropping it.
     QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
-    QTextCodec::codecForMib(106)->toUnicode(bytes.constData(), bytes.size(), &state);
-    return state.invalidChars == 0 && state.remainingChars == 0;
+    const QString text =
+        QTextCodec::codecForMib(106)->toUnicode(bytes.constData(), bytes.size(), &state);
+    return {text, state.invalidChars == 0 && state.remainingChars == 0};
 }
 
 } // namespace ZipName

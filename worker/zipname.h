@@ -22,7 +22,8 @@ Decoded decode(const QByteArray &raw, bool utf8Flag, int hostSystem,
 
 QString fromCp437(const QByteArray &raw);
 
-// Whether bytes are well-formed UTF-8 (no overlong forms, no surrogates).
-bool isUtf8(const QByteArray &bytes);
+// The bytes read as UTF-8; readable when they are well-formed (no overlong forms, no
+// surrogates, no sequence cut short).
+Decoded fromUtf8(const QByteArray &bytes);
 
 } // namespace ZipName
