@@ -252,6 +252,14 @@ void ArchiveExtractorTest::unpacksEqualToTheArchive_data()
         << smallArchive(zip64, zip64).setZip64(true).setStub(stub, false).archive() << small
         << false;
 
+    for (const int size : {20000, 0xFFFF}) {
+        // The end record's comment length is its last field.
+        QByteArray commented = smallArchive({}, {}).archive();
+        qToLittleEndian<quint16>(quint16(size), commented.data() + commented.size() - 2);
+        QTest::addRow("a comment of %d bytes", size)
+            << commented + QByteArray(size, 'c') << small << true;
+    }
+
     QTest::newRow("names starting with ./, and the destination itself")
         << ZipBuilder()
                .addDirectory("./")

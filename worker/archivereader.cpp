@@ -13,8 +13,8 @@ const int readSize = 1 << 20;
 
 } // namespace
 
-ArchiveReader::ArchiveReader(const QString &path, qint64 archiveStart)
-    : m_file(path), m_archiveStart(archiveStart)
+ArchiveReader::ArchiveReader(const QString &path, qint64 archiveStart, qint64 archiveEnd)
+    : m_file(path), m_archiveStart(archiveStart), m_archiveEnd(archiveEnd)
 {
 }
 
@@ -124,7 +124,9 @@ bool ArchiveReader::readBlock(const char **data, qint64 *size)
 la_ssize_t ArchiveReader::readCallback(archive *a, void *self, const void **buffer)
 {
     auto *reader = static_cast<ArchiveReader *>(self);
-    const qint64 got = reader->m_file.read(reader->m_buffer.data(), reader->m_buffer.size());
+    const qint64 left = qMax<qint64>(0, reader->m_archiveEnd - reader->m_file.pos());
+    const qint64 got =
+        reader->m_file.read(reader->m_buffer.data(), qMin<qint64>(left, reader->m_buffer.size()));
     if (got < 0) {
         archive_set_error(a, EIO, "%s", qPrintable(reader->m_file.errorString()));
         return -1;
@@ -138,9 +140,10 @@ la_int64_t ArchiveReader::seekCallback(archive *, void *self, la_int64_t offset,
     auto *reader = static_cast<ArchiveReader *>(self);
     const qint64 base = whence == SEEK_SET   ? reader->m_archiveStart
                         : whence == SEEK_CUR ? reader->m_file.pos()
-                                             : reader->m_file.size();
+                                             : reader->m_archiveEnd;
     const qint64 target = base + offset;
-    if (target < reader->m_archiveStart || !reader->m_file.seek(target))
+    if (target < reader->m_archiveStart || target > reader->m_archiveEnd ||
+        !reader->m_file.seek(target))
         return ARCHIVE_FATAL;
     return target - reader->m_archiveStart;
 }
@@ -149,6 +152,6 @@ la_int64_t ArchiveReader::skipCallback(archive *, void *self, la_int64_t request
 {
     auto *reader = static_cast<ArchiveReader *>(self);
     const qint64 at = reader->m_file.pos();
-    const qint64 skipped = qBound<qint64>(0, request, reader->m_file.size() - at);
+    const qint64 skipped = qBound<qint64>(0, request, reader->m_archiveEnd - at);
     return reader->m_file.seek(at + skipped) ? skipped : 0;
 }

@@ -11,11 +11,12 @@
 // Reads a zip archive's entries and their data through libarchive, one entry after the other
 // in the order their data stand in the file, in blocks of bounded size: an entry of any size
 // streams through a few hundred kilobytes of memory. libarchive reads the file through Qt, from
-// the archive's start on, so that a stub before the archive is invisible to it.
+// the archive's start to its end record's end, so that a stub before the archive and a comment
+// after it are invisible to it (libarchive looks for the end record in the last 16 KiB only).
 class ArchiveReader
 {
 public:
-    ArchiveReader(const QString &path, qint64 archiveStart);
+    ArchiveReader(const QString &path, qint64 archiveStart, qint64 archiveEnd);
     ~ArchiveReader();
     ArchiveReader(const ArchiveReader &) = delete;
     ArchiveReader &operator=(const ArchiveReader &) = delete;
@@ -44,6 +45,7 @@ private:
 
     QFile m_file;
     const qint64 m_archiveStart;
+    const qint64 m_archiveEnd;
     QByteArray m_buffer;
     archive *m_archive = nullptr;
     archive_entry *m_entry = nullptr;

@@ -194,7 +194,7 @@ bool ArchiveStager::readLinkTargets()
         return true;
     // A link's target is its data; it is judged before anything is written, so the archive is
     // read through once for the links alone.
-    ArchiveReader reader(m_archivePath, m_directory.archiveStart());
+    ArchiveReader reader(m_archivePath, m_directory.archiveStart(), m_directory.archiveEnd());
     if (!reader.open())
         return damaged(reader.problem());
     for (Entry &entry : m_entries) {
@@ -328,7 +328,7 @@ bool ArchiveStager::noMoreEntries(ArchiveReader &reader)
 
 bool ArchiveStager::stage(const QString &tree)
 {
-    ArchiveReader reader(m_archivePath, m_directory.archiveStart());
+    ArchiveReader reader(m_archivePath, m_directory.archiveStart(), m_directory.archiveEnd());
     if (!reader.open())
         return damaged(reader.problem());
     const QString writeError = QStringLiteral("%1 could not be written");
@@ -364,7 +364,7 @@ bool ArchiveStager::stage(const QString &tree)
 
 bool ArchiveStager::check()
 {
-    ArchiveReader reader(m_archivePath, m_directory.archiveStart());
+    ArchiveReader reader(m_archivePath, m_directory.archiveStart(), m_directory.archiveEnd());
     if (!reader.open())
         return damaged(reader.problem());
     for (const Entry &entry : qAsConst(m_entries)) {

@@ -121,7 +121,7 @@ ZipDirectory::Outcome ZipDirectory::parse(const QByteArray &tail, qint64 tailSta
 {
     m_entries.clear();
     m_problem.clear();
-    m_neededStart = m_archiveStart = m_directoryStart = m_directoryEnd = 0;
+    m_neededStart = m_archiveStart = m_directoryStart = m_directoryEnd = m_archiveEnd = 0;
     if (tailStart < 0 || archiveSize < tailStart || archiveSize - tailStart != tail.size())
         return fail(Outcome::Damaged, QStringLiteral("the bytes given are not the archive's end"));
     const Bytes bytes(tail, tailStart);
@@ -224,6 +224,7 @@ ZipDirectory::Outcome ZipDirectory::parse(const QByteArray &tail, qint64 tailSta
     m_archiveStart = archiveStart;
     m_directoryStart = directoryStart;
     m_directoryEnd = directoryEnd;
+    m_archiveEnd = end + endRecordSize;
     return parseEntries(bytes, count);
 }
 

@@ -69,6 +69,9 @@ public:
     // to no entry, and every offset the archive records counts from here.
     qint64 archiveStart() const { return m_archiveStart; }
     qint64 directoryStart() const { return m_directoryStart; }
+    // Where the end record ends: the comment after it belongs to no entry, and a reader that
+    // looks for the end record in fewer bytes than a comment may take finds it right there.
+    qint64 archiveEnd() const { return m_archiveEnd; }
     // In the order of the directory.
     const QVector<Entry> &entries() const { return m_entries; }
     // The entries' positions in the order their data stands in the archive.
@@ -108,5 +111,6 @@ private:
     qint64 m_archiveStart = 0;
     qint64 m_directoryStart = 0;
     qint64 m_directoryEnd = 0;
+    qint64 m_archiveEnd = 0;
     QString m_problem;
 };
