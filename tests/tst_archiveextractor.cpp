@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QMap>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -809,21 +810,28 @@ void ArchiveExtractorTest::unzipFile_reportsOnWorkerThread_data()
 {
     QTest::addColumn<bool>("archivePresent");
     QTest::addColumn<QByteArray>("archive");
-    QTest::addColumn<bool>("leftovers"); // staging folders a crash left behind
+    QTest::addColumn<bool>("leftovers");   // staging folders a crash left behind
+    QTest::addColumn<bool>("liveStaging"); // one another running client is filling
     QTest::addColumn<QString>("status");
     QTest::addColumn<QStringList>("installed");
 
     const QStringList installed{"mod", "mod/index.html", "mod/pages", "mod/pages/a.html"};
-    QTest::newRow("whole archive") << true << writtenArchive() << false << "success" << installed;
-    QTest::newRow("leftovers of a crash") << true << writtenArchive() << true << "success"
+    QTest::newRow("whole archive")
+        << true << writtenArchive() << false << false << "success" << installed;
+    QTest::newRow("leftovers of a crash") << true << writtenArchive() << true << false << "success"
                                           << QStringList{"keep", "keep/precious.txt"} + installed;
+    const QStringList live{".unpack-live", ".unpack-live.lock", ".unpack-live/tree",
+                           ".unpack-live/tree/x.html"};
+    QTest::newRow("staging folder of a running client")
+        << true << writtenArchive() << true << true << "success"
+        << live + QStringList{"keep", "keep/precious.txt"} + installed;
     QTest::newRow("unsafe archive")
-        << true << ZipBuilder().addFile("../evil.txt", "evil").archive() << false
+        << true << ZipBuilder().addFile("../evil.txt", "evil").archive() << false << false
         << "failure: the archive holds an unsafe path: ../evil.txt" << QStringList();
-    QTest::newRow("zero-byte archive")
-        << true << QByteArray() << false << "failure: the archive is empty" << QStringList();
-    QTest::newRow("missing archive")
-        << false << QByteArray() << false << "failure: the archive is missing" << QStringList();
+    QTest::newRow("zero-byte archive") << true << QByteArray() << false << false
+                                       << "failure: the archive is empty" << QStringList();
+    QTest::newRow("missing archive") << false << QByteArray() << false << false
+                                     << "failure: the archive is missing" << QStringList();
 }
 
 void ArchiveExtractorTest::unzipFile_reportsOnWorkerThread()
@@ -831,6 +839,7 @@ void ArchiveExtractorTest::unzipFile_reportsOnWorkerThread()
     QFETCH(bool, archivePresent);
     QFETCH(QByteArray, archive);
     QFETCH(bool, leftovers);
+    QFETCH(bool, liveStaging);
     QFETCH(QString, status);
     QFETCH(QStringList, installed);
     if (archivePresent)
@@ -841,6 +850,22 @@ void ArchiveExtractorTest::unzipFile_reportsOnWorkerThread()
         writeFile(m_library + "/keep/precious.txt", "the user's");
         // A link is removed, not what it points at.
         QVERIFY(QFile::link(m_library + "/keep", m_library + "/.unpack-g7H8i9"));
+        // The lock of a client that has ended holds nothing.
+        QProcess ended;
+        ended.start(QStringLiteral("true"), QStringList());
+        QVERIFY(ended.waitForStarted());
+        const qint64 pid = ended.processId();
+        QVERIFY(ended.waitForFinished());
+        writeFile(m_library + "/.unpack-a1B2c3.lock", QByteArray::number(pid) + "\ncorvelle\n" +
+                                                          QSysInfo::machineHostName().toUtf8() +
+                                                          "\n");
+    }
+    // Held by this process, the lock stands for another client at work.
+    QLockFile otherClient(m_library + "/.unpack-live.lock");
+    otherClient.setStaleLockTime(0);
+    if (liveStaging) {
+        QVERIFY(otherClient.tryLock(0));
+        writeFile(m_library + "/.unpack-live/tree/x.html", "being unpacked");
     }
 
     QThread worker;

@@ -21,7 +21,8 @@ struct ExtractResult
 // damaged, cut short, or too large for the disk. Folders the archive lacks entries for are
 // made. Files of an earlier installation that the archive does not hold stay; those it holds
 // are replaced. On failure destination is left exactly as it was. Staging folders that an
-// earlier extraction left behind (the program ended half way) are removed first.
+// earlier extraction left behind (the program ended half way) are removed first; those another
+// running client is using are left alone.
 ExtractResult extractArchive(const QString &archivePath, const QString &destination);
 
 // Reads every entry of the archive at archivePath as unpacking it would, and checks each one
