@@ -2,6 +2,7 @@
 
 #include "worker/installedcomparison.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QMainWindow>
@@ -101,10 +102,11 @@ private:
     // of the view's list is picked.
     void setTopicFactsVisible(bool visible);
     void setAlphaFactsVisible(bool visible);
-    // The record and link of a chain's next module; false when the chain stops at it, or has
-    // gone on (through goOn) past a module that may not be downloaded now.
+    // The record and link of a chain's next module, from the list shown or else from the
+    // catalogue's records; false when the chain stops at it, or has gone on (through goOn) past
+    // a module that may not be downloaded now. found tells the two apart.
     bool findChainedModule(const QString &moduleId, void (MainWindow::*goOn)(), QJsonObject *record,
-                           QString *link);
+                           QString *link, bool *found = nullptr);
 
     QThread workerThread;
     QJsonArray topicArray;
@@ -127,6 +129,10 @@ private:
     QStringList topicModuleIds;
     // The "_id" of every record of topicModuleArray, in order, gathered with the list.
     QStringList m_topicModuleArrayIds;
+    // Every module record the topic view's lists have brought, by "_id", the latest kept: the
+    // whole catalogue from the list of all modules asked for at start-up on. The update chain
+    // finds its modules here when the list shown no longer holds them.
+    QHash<QString, QJsonObject> m_catalogueModules;
     QString usbDrivePath;
     // Records whose archives have been handed to the worker, in the order the worker unpacks them;
     // a record joins the library index only once its archive has been unpacked in full.

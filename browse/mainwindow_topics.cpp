@@ -84,6 +84,7 @@ void MainWindow::refreshModuleList(QJsonArray topicList)
         const QString id = readString(record, QStringLiteral("_id"));
         // Kept for the library table, which compares the installed modules with this list.
         m_topicModuleArrayIds.append(id);
+        m_catalogueModules.insert(id, record);
         if (wholeTopic) {
             total += leadingSize(readString(record, QStringLiteral("packageSize")));
             topicModuleIds.append(id);

@@ -35,6 +35,18 @@ void findModule(const QJsonArray &modules, const QString &moduleId, QJsonObject 
     }
 }
 
+// The module's record as the library index holds it; only its "_id" when the index has none.
+QJsonObject installedRecord(const QString &libraryFolder, const QString &moduleId)
+{
+    QVector<LibraryIndex::Line> lines;
+    LibraryIndex::read(libraryFolder, &lines);
+    for (const LibraryIndex::Line &line : qAsConst(lines)) {
+        if (line.isRecord && idOf(line.record) == moduleId)
+            return line.record;
+    }
+    return QJsonObject{{QStringLiteral("_id"), moduleId}};
+}
+
 void showProgress(QProgressBar *bar, qint64 bytesReceived, qint64 bytesTotal)
 {
     // A bar counts in int: archives of 2 GiB and more are counted in KiB.
@@ -107,19 +119,36 @@ void MainWindow::updateModule(QString moduleId)
     ui->updateModuleLabel->setText(QStringLiteral("Updating Module Id ") + moduleId);
     QJsonObject record;
     QString link;
-    if (!findChainedModule(moduleId, &MainWindow::updateModules, &record, &link))
+    bool found = true;
+    if (!findChainedModule(moduleId, &MainWindow::updateModules, &record, &link, &found)) {
+        if (found)
+            return;
+        // Nothing the window knows of the catalogue offers this module: the chain ends here,
+        // with a word of why, rather than waiting on it for good.
+        qDebug() << "Not updating module" << moduleId << ": the catalogue does not list it";
+        updateModuleIds.clear();
+        ui->updateModuleLabel->setText(QString());
+        showStatus(StatusLine::notInCatalogue(
+            installedRecord(settings.value(moduleDirectoryKey).toString(), moduleId)));
         return;
+    }
     ui->updateProgressBar->show();
     startDownload(1, record, link);
 }
 
 // Both chains ("Download All" and "Update Checked Modules") take their records from the topic
-// view's list.
+// view's list, and when another topic has been picked since, from the catalogue's records.
 bool MainWindow::findChainedModule(const QString &moduleId, void (MainWindow::*goOn)(),
-                                   QJsonObject *record, QString *link)
+                                   QJsonObject *record, QString *link, bool *found)
 {
     findModule(topicModuleArray, moduleId, record, link);
-    // A module that cannot be found stops the chain here; the rest stays queued.
+    if (link->isEmpty()) {
+        *record = m_catalogueModules.value(moduleId);
+        *link = record->value(QStringLiteral("downloadLink")).toString();
+    }
+    if (found)
+        *found = !link->isEmpty();
+    // A module that cannot be found stops the chain here.
     if (link->isEmpty())
         return false;
     // A module that may not be downloaded now is skipped, and the chain goes on.

@@ -40,6 +40,12 @@ QString unpacked(const QJsonObject &record, const QString &status)
     return QStringLiteral("Could not install %1: %2").arg(moduleName(record), reason);
 }
 
+QString notInCatalogue(const QJsonObject &record)
+{
+    return QStringLiteral("Could not update %1: the catalogue does not list it")
+        .arg(moduleName(record));
+}
+
 QString notRecorded(const QJsonObject &record)
 {
     return QStringLiteral("Could not install %1: the library index could not be written")

@@ -17,6 +17,8 @@ QString downloadRetrying(const QJsonObject &record, const QString &reason, int r
 // What the worker reported of unpacking the module's archive: "success", or "failure: " and a
 // reason that reads after "Could not install Hand Washing: ".
 QString unpacked(const QJsonObject &record, const QString &status);
+// An update that cannot go on: no catalogue list the window has received offers the module.
+QString notInCatalogue(const QJsonObject &record);
 // The module was unpacked but the library index, which lists what is installed, could not take it.
 QString notRecorded(const QJsonObject &record);
 
