@@ -1,5 +1,6 @@
 #pragma once
 
+#include "browse/letterjump.h"
 #include "worker/installedcomparison.h"
 
 #include <QHash>
@@ -102,6 +103,8 @@ private:
     // of the view's list is picked.
     void setTopicFactsVisible(bool visible);
     void setAlphaFactsVisible(bool visible);
+    // Selects the module a homepage jump leads to in the list of its letter, just arrived.
+    void selectJumpTarget();
     // The record and link of a chain's next module, from the list shown or else from the
     // catalogue's records; false when the chain stops at it, or has gone on (through goOn) past
     // a module that may not be downloaded now. found tells the two apart.
@@ -133,6 +136,7 @@ private:
     // whole catalogue from the list of all modules asked for at start-up on. The update chain
     // finds its modules here when the list shown no longer holds them.
     QHash<QString, QJsonObject> m_catalogueModules;
+    LetterJump m_letterJump;
     QString usbDrivePath;
     // Records whose archives have been handed to the worker, in the order the worker unpacks them;
     // a record joins the library index only once its archive has been unpacked in full.

@@ -5,6 +5,7 @@
 #include "browse/homepagejump.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QJsonDocument>
 
 using namespace CatalogRecord;
@@ -70,22 +71,36 @@ void MainWindow::goToModule()
 
         ui->tabWidget->setCurrentIndex(1);
         letterButton->click();
-        delay(3000);
-
-        const QJsonArray listed = alphaModuleArray;
-        for (const QString &listedName : names(listed))
-            qDebug() << listedName << name;
-        // A module missing from its letter's list still leaves the user on that list's first row.
-        const int row = qMax(0, lastPositionNamed(listed, name));
-        if (!ui->listView_2->model()) {
+        m_letterJump.begin(name);
+        // The letter's list usually comes within the wait, and the jump ends with it. One that
+        // comes later ends the jump when it does; meanwhile the list of another letter may
+        // stand in the view, and nothing of it is selected.
+        QElapsedTimer waited;
+        waited.start();
+        while (m_letterJump.waiting() && waited.elapsed() < 3000)
+            delay(int(qMin<qint64>(50, 3000 - waited.elapsed())));
+        if (m_letterJump.waiting()) {
             qDebug().noquote()
-                << QStringLiteral("No module list has arrived to select \"%1\" in").arg(name);
-            continue;
+                << QStringLiteral("The list to select \"%1\" in has not arrived yet").arg(name);
+            ui->listView_2->setCurrentIndex(QModelIndex());
+            ui->listView_2->clearSelection();
         }
-        const QModelIndex index = ui->listView_2->model()->index(row, 0);
-        if (!index.isValid())
-            continue;
-        ui->listView_2->setCurrentIndex(index);
-        showModuleDetails_2(index);
     }
+}
+
+void MainWindow::selectJumpTarget()
+{
+    const QString name = m_letterJump.moduleName();
+    for (const QString &listedName : names(alphaModuleArray))
+        qDebug() << listedName << name;
+    // Only the module itself: a module missing from its letter's list leaves nothing selected,
+    // rather than another module ready to be downloaded in its place.
+    const int row = lastPositionNamed(alphaModuleArray, name);
+    const QModelIndex index = row < 0 ? QModelIndex() : ui->listView_2->model()->index(row, 0);
+    if (!index.isValid()) {
+        qDebug().noquote() << QStringLiteral("\"%1\" is not in its letter's list").arg(name);
+        return;
+    }
+    ui->listView_2->setCurrentIndex(index);
+    showModuleDetails_2(index);
 }

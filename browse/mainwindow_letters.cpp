@@ -30,11 +30,13 @@ void MainWindow::changeLetter()
     ui->downloadModuleButton_2->setEnabled(false);
     setAlphaFactsVisible(false);
 
+    m_letterJump.letterPicked();
     emit gma(letterId);
 }
 
 void MainWindow::refreshAlphaModuleList(QJsonArray topicList)
 {
+    const bool jumpTarget = m_letterJump.listArrived();
     alphaModuleArray = listedModules(topicList);
     if (!alphaModuleModel)
         alphaModuleModel = new QStringListModel(this);
@@ -42,6 +44,8 @@ void MainWindow::refreshAlphaModuleList(QJsonArray topicList)
     alphaModuleModel->setStringList(names(alphaModuleArray));
     if (ui->listView_2->model() != alphaModuleModel)
         ui->listView_2->setModel(alphaModuleModel);
+    if (jumpTarget)
+        selectJumpTarget();
 }
 
 void MainWindow::showModuleDetails_2(QModelIndex qmIndex)

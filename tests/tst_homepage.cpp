@@ -28,7 +28,8 @@ private slots:
     void articlesFillTheSlotTheirOrderNames();
     void emptyModulesHideTheSlotButtons();
     void jumpPressesXyzAndSelectsTheLastModuleOfThatName();
-    void jumpToAModuleMissingFromItsLetterSelectsTheFirstRow();
+    void jumpToAModuleMissingFromItsLetterSelectsNothing();
+    void jumpOnASlowLinkWaitsForItsOwnLetter();
     void jumpThatCannotReachALetterStaysOnTheHomepage_data();
     void jumpThatCannotReachALetterStaysOnTheHomepage();
 
@@ -177,7 +178,7 @@ void TestHomepage::jumpPressesXyzAndSelectsTheLastModuleOfThatName()
     QVERIFY(widget<QPushButton>(QStringLiteral("downloadModuleButton_2"))->isEnabled());
 }
 
-void TestHomepage::jumpToAModuleMissingFromItsLetterSelectsTheFirstRow()
+void TestHomepage::jumpToAModuleMissingFromItsLetterSelectsNothing()
 {
     jumpFromSlot(3, R"({"aorder": 3, "name": "Malaria", "modules": ["m-mal"]})", "Malaria");
 
@@ -186,10 +187,32 @@ void TestHomepage::jumpToAModuleMissingFromItsLetterSelectsTheFirstRow()
              QStringLiteral("Module List (M)"));
     auto *list = widget<QListView>(QStringLiteral("listView_2"));
     QCOMPARE(rows(list), (QStringList{"Measles", "Mumps"}));
-    QCOMPARE(list->currentIndex().row(), 0);
-    QCOMPARE(widget<QLabel>(QStringLiteral("moduleName_2"))->text(), QStringLiteral("Measles"));
+    QVERIFY(!list->selectionModel()->hasSelection());
+    QCOMPARE(widget<QLabel>(QStringLiteral("moduleName_2"))->text(), QString());
+    QVERIFY(!widget<QPushButton>(QStringLiteral("downloadModuleButton_2"))->isEnabled());
+}
+
+void TestHomepage::jumpOnASlowLinkWaitsForItsOwnLetter()
+{
+    // The list of A stands in the view when the jump presses M, whose list takes 5 s.
+    TestServer::Answer slow;
+    slow.body = R"([{"name": "Measles", "version": "m-3"},
+                    {"name": "Mumps", "version": "m-1"}])";
+    slow.delayMs = 5000;
+    m_server->setAnswer(QStringLiteral("/api/modules/letter/l-m"), slow);
+    jumpFromSlot(4, R"({"aorder": 4, "name": "Mumps", "modules": ["m-mu"]})", "Mumps");
+
+    auto *list = widget<QListView>(QStringLiteral("listView_2"));
+    auto *name = widget<QLabel>(QStringLiteral("moduleName_2"));
+    QCOMPARE(rows(list), QStringList{"Anaemia"});
+    QVERIFY(!list->selectionModel()->hasSelection());
+    QCOMPARE(name->text(), QString());
+    QVERIFY(!widget<QPushButton>(QStringLiteral("downloadModuleButton_2"))->isEnabled());
+
+    QTRY_COMPARE_WITH_TIMEOUT(name->text(), QStringLiteral("Mumps"), 10000);
+    QCOMPARE(list->currentIndex().row(), 1);
     QCOMPARE(widget<QLabel>(QStringLiteral("moduleVersionDetails_2"))->text(),
-             QStringLiteral("m-3"));
+             QStringLiteral("m-1"));
 }
 
 void TestHomepage::jumpThatCannotReachALetterStaysOnTheHomepage_data()
