@@ -75,9 +75,13 @@ QVector<HttpRanges::Wanted> DeltaUpdate::nextRanges()
     m_askedSeveral = false;
     switch (m_phase) {
     case Phase::Tail:
-        return {HttpRanges::Wanted::lastBytes(firstTailSize)};
     case Phase::Directory:
-        return {HttpRanges::Wanted::span(m_incomingStart, m_incomingStart + m_incomingSize - 1)};
+        // Once an answer has named the archive's length, the end is asked for by its place,
+        // from the first byte not held yet: bytes of a cut answer are kept.
+        if (m_phase == Phase::Tail && m_total < 0)
+            return {HttpRanges::Wanted::lastBytes(firstTailSize)};
+        return {HttpRanges::Wanted::span(m_incomingStart + m_incoming.size(),
+                                         m_incomingStart + m_incomingSize - 1)};
     case Phase::Fetching: {
         const QVector<HttpRanges::Span> spans =
             CompactArchive::joined(m_compact->missing(), m_oneAtATime ? requestGap : partGap);
@@ -112,7 +116,8 @@ bool DeltaUpdate::answerStarted(const QByteArray &contentRange, const QByteArray
     if (boundary.isEmpty() && (!range.valid || range.unsatisfied || range.total < 0))
         return stop(QStringLiteral("an answer names no range of the archive"));
 
-    if (m_total < 0) {
+    const bool first = m_total < 0;
+    if (first) {
         // The first answer names the version every later one must be.
         if (!boundary.isEmpty())
             return stop(QStringLiteral("the first answer names no length of the archive"));
@@ -128,15 +133,13 @@ bool DeltaUpdate::answerStarted(const QByteArray &contentRange, const QByteArray
         return stop(QStringLiteral("the archive changed during the update"));
     }
 
-    if (m_phase == Phase::Tail) {
+    if (m_phase == Phase::Tail && first) {
         // Only the end of the archive, no longer than asked.
         if (range.span.last != m_total - 1 || range.span.length() > firstTailSize)
             return stop(QStringLiteral("the catalogue answered other bytes than the end asked"));
         m_incomingStart = range.span.first;
         m_incomingSize = range.span.length();
     }
-    if (m_phase == Phase::Tail || m_phase == Phase::Directory)
-        m_incoming.clear();
     // A server that answers several ranges with one has them asked one at a time.
     if (m_askedSeveral && boundary.isEmpty())
         m_oneAtATime = true;

@@ -75,11 +75,19 @@ public:
     // The worker's check of the archive at workPath(); problem is empty when it passed.
     Next checked(const QString &problem);
 
+    // Bytes the answer being read brought that were not held before: a cut answer that
+    // brought some was getting somewhere.
+    qint64 answerBrought() const { return m_answerBrought; }
     // Bytes of the archive received, and needed in all; needed is -1 until it is known.
     qint64 fetched() const { return m_fetched; }
     qint64 needed() const { return m_needed; }
     // Why the update falls back.
     QString reason() const { return m_reason; }
+    // The update cannot go on, for reason: the link keeps failing.
+    void giveUp(const QString &reason)
+    {
+        m_reason = QStringLiteral("its ranges keep failing: ") + reason;
+    }
     // What the update fetched, once Saved, in a few words for the debug output.
     QString summary() const;
 

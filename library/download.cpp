@@ -372,11 +372,22 @@ void Download::transferEnded()
                       : reply->errorString();
         m_retryable = retryable;
     }
+    // An update's answer that brought bytes it lacked was getting somewhere, however soon it
+    // was cut: only answers in a row that bring nothing new use up the retries.
+    if (m_answer == Answer::Ranges && m_delta && m_delta->answerBrought() > 0)
+        m_retry = 0;
     // Only a transfer that was getting somewhere is worth trying again at once.
     if (m_retryable && m_receivedBytes && m_retry < retries) {
         const int pause = NetworkTiming::retryPause(m_retry++);
         emit retrying(m_reason, m_retry, retries, pause);
         m_pause.start(pause);
+        return;
+    }
+    if (m_delta && m_retryable && m_receivedBytes) {
+        // The ranged road cannot go on; the whole archive keeps what it receives in its part,
+        // for the next download to continue.
+        m_delta->giveUp(m_reason);
+        fallBack();
         return;
     }
     PartialDownload::Version held;

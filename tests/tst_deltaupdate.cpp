@@ -198,6 +198,8 @@ void DeltaUpdateTest::update_endsWithTheWholeArchivesTree_data()
     QTest::newRow("several ranges a request") << "new" << QStringList() << true << true;
     QTest::newRow("cut while fetching: the rest asked again")
         << "new" << QStringList{"--cut-after", "20000"} << true << true;
+    QTest::newRow("cut before the end asked: every answer's bytes kept")
+        << "new" << QStringList{"--cut-after", "5000"} << true << true;
     QTest::newRow("one range a request") << "new" << QStringList{"test"} << true << true;
     QTest::newRow("ranges ignored: the whole archive")
         << "new" << QStringList{"--ignore-ranges"} << false << true;
