@@ -13,6 +13,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     QThread::currentThread()->setObjectName(QStringLiteral("Thread_1"));
     connectWorker();
     workerThread.start();
+    m_jobThread.start();
     ui->setupUi(this);
     connectWidgets();
     applyStyling();
@@ -24,10 +25,12 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
 
 MainWindow::~MainWindow()
 {
-    // Work under way on the worker (a copy, an extraction) is finished first; a catalogue
-    // request still waiting is cut short when the worker's event loop ends.
+    // A catalogue request still waiting is cut short when the worker's event loop ends; a job
+    // under way (a copy, an extraction) is finished first.
     workerThread.quit();
+    m_jobThread.quit();
     workerThread.wait();
+    m_jobThread.wait();
     m_downloads.clear();
     delete ui;
 }
@@ -35,31 +38,38 @@ MainWindow::~MainWindow()
 void MainWindow::connectWorker()
 {
     qRegisterMetaType<InstalledComparison>();
+    // One worker asks the catalogue for its lists; another, on a thread of its own, runs the
+    // jobs that hold their thread for as long as they take (seconds, or minutes for a copy to
+    // a slow drive), so that lists keep arriving meanwhile. The jobs run one after the other,
+    // in the order they were asked for; one more such job is routed to jobs as these are.
     auto *worker = new Module;
     worker->moveToThread(&workerThread);
     connect(&workerThread, &QThread::finished, worker, &QObject::deleteLater);
+    auto *jobs = new Module;
+    jobs->moveToThread(&m_jobThread);
+    connect(&m_jobThread, &QThread::finished, jobs, &QObject::deleteLater);
 
     connect(this, &MainWindow::getTopics, worker, &Module::getTopicList);
     connect(this, &MainWindow::getLetters, worker, &Module::getLetterList);
     connect(this, &MainWindow::getArticles, worker, &Module::getArticles);
     connect(this, &MainWindow::gm, worker, &Module::getModuleList);
     connect(this, &MainWindow::gma, worker, &Module::getModuleListByAlpha);
-    connect(this, &MainWindow::unzip, worker, &Module::unzipFile);
-    connect(this, &MainWindow::copyDirs, worker, &Module::copyDirectories);
-    connect(this, &MainWindow::compareInstalled, worker, &Module::compareInstalled);
-    connect(this, &MainWindow::checkArchive, worker, &Module::checkArchive);
+    connect(this, &MainWindow::unzip, jobs, &Module::unzipFile);
+    connect(this, &MainWindow::copyDirs, jobs, &Module::copyDirectories);
+    connect(this, &MainWindow::compareInstalled, jobs, &Module::compareInstalled);
+    connect(this, &MainWindow::checkArchive, jobs, &Module::checkArchive);
 
     connect(worker, &Module::articlesReady, this, &MainWindow::displayArticles);
     connect(worker, &Module::resultsReady, this, &MainWindow::refreshTopicList);
     connect(worker, &Module::alphaResultsReady, this, &MainWindow::refreshLetterList);
     connect(worker, &Module::refreshModuleAlpha, this, &MainWindow::refreshAlphaModuleList);
     connect(worker, &Module::refreshModule, this, &MainWindow::refreshModuleList);
-    connect(worker, &Module::notifyFileDone, this, &MainWindow::notifyFileComplete);
-    connect(worker, &Module::writeLog, this, &MainWindow::writeLogMessage);
-    connect(worker, &Module::notifyCopyComplete, this, &MainWindow::copyComplete);
+    connect(jobs, &Module::notifyFileDone, this, &MainWindow::notifyFileComplete);
+    connect(jobs, &Module::writeLog, this, &MainWindow::writeLogMessage);
+    connect(jobs, &Module::notifyCopyComplete, this, &MainWindow::copyComplete);
     connect(worker, &Module::catalogueFailed, this, &MainWindow::showCatalogueFailure);
-    connect(worker, &Module::installedCompared, this, &MainWindow::installedCompared);
-    connect(worker, &Module::archiveChecked, this, &MainWindow::archiveChecked);
+    connect(jobs, &Module::installedCompared, this, &MainWindow::installedCompared);
+    connect(jobs, &Module::archiveChecked, this, &MainWindow::archiveChecked);
 }
 
 void MainWindow::connectWidgets()

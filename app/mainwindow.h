@@ -112,6 +112,9 @@ private:
                            QString *link, bool *found = nullptr);
 
     QThread workerThread;
+    // Runs the extractions, copies and an update's comparisons and checks, apart from the
+    // catalogue's requests.
+    QThread m_jobThread;
     QJsonArray topicArray;
     QJsonArray topicModuleArray;
     QJsonArray alphaModuleArray;

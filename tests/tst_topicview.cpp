@@ -1,9 +1,12 @@
+#include "support/files.h"
+#include "support/scratchdrive.h"
 #include "support/testenvironment.h"
 #include "support/windowfixture.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QListView>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -77,6 +80,7 @@ private slots:
     void clickedModuleShowsItsDetails();
     void keyboardMoveShowsNoDetails();
     void choosingATopicEmptiesTheDetailsAtOnce();
+    void listAskedForDuringACopyArrivesBeforeItsEnd();
 
 private:
     void startWindow(const QByteArray &topicList);
@@ -350,6 +354,30 @@ void TestTopicView::choosingATopicEmptiesTheDetailsAtOnce()
     QCOMPARE(m_gm->constLast().at(0).toString(), QStringLiteral("t-zinc"));
     // The old list stays until the new one arrives.
     QCOMPARE(rows(m_list), allModuleNames);
+}
+
+void TestTopicView::listAskedForDuringACopyArrivesBeforeItsEnd()
+{
+    waitForEveryModule();
+    ScratchDrive drive;
+    QString missing;
+    if (!drive.mountFat32(40 << 20, &missing))
+        QSKIP(qPrintable(QStringLiteral("No FAT32 drive can be mounted here: ") + missing));
+    // Megabytes onto FUSE's FAT take a second or more; a list comes in milliseconds.
+    const QString library = storedLibraryFolder();
+    for (int part = 0; part < 12; ++part)
+        writeFile(library + QStringLiteral("/Films/part%1.bin").arg(part),
+                  QByteArray(2 << 20, char('a' + part)));
+    auto *log = widget<QPlainTextEdit>("logWindow");
+    const auto copied = [log] { return log->toPlainText().contains("Modules copied!"); };
+
+    emit m_window->copyDirs(library, drive.path() + QStringLiteral("/Tavro Modules"));
+    choose(m_categories, QStringLiteral("Disorders and Conditions"));
+    QTRY_COMPARE(rows(m_list),
+                 (QStringList{"Malaria basics", "Malaria prevention", "Malaria in children"}));
+    QVERIFY(!copied());
+    // The drive goes with this function: the copy must be over first.
+    QTRY_VERIFY_WITH_TIMEOUT(copied(), 120000);
 }
 
 CORVELLE_TEST_MAIN(TestTopicView)
