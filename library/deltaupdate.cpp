@@ -54,8 +54,59 @@ DeltaUpdate::DeltaUpdate(const QString &libraryFolder, const QString &archivePat
 DeltaUpdate::~DeltaUpdate()
 {
     m_work.close();
+    if (m_kept)
+        return;
     if (m_phase != Phase::Done)
         QFile::remove(m_workPath);
+    QFile::remove(statePath());
+}
+
+QString DeltaUpdate::statePath() const
+{
+    return DeltaState::pathFor(m_workPath);
+}
+
+bool DeltaUpdate::resume(const QString &link)
+{
+    auto state = std::make_unique<DeltaState>();
+    if (!state->read(statePath(), link) || !QFile::exists(m_workPath))
+        return false;
+    m_etag = state->etag;
+    m_lastModified = state->lastModified;
+    m_validator = m_etag.isEmpty() ? m_lastModified : m_etag;
+    m_total = state->total;
+    m_tail = state->tail;
+    m_tailStart = state->tailStart;
+    m_fetched = m_tail.size();
+    if (m_directory.parse(m_tail, m_tailStart, m_total) != ZipDirectory::Outcome::Read ||
+        m_directory.entries().isEmpty()) {
+        m_directory = ZipDirectory();
+        m_tail = QByteArray();
+        m_total = -1;
+        m_fetched = 0;
+        return false;
+    }
+    m_entryCount = m_directory.entries().size();
+    m_resumed = std::move(state);
+    m_phase = Phase::Comparing;
+    return true;
+}
+
+void DeltaUpdate::keep(const QString &link)
+{
+    if (m_phase != Phase::Fetching || !m_compact || !m_work.flush())
+        return;
+    DeltaState state;
+    state.link = link;
+    state.etag = m_etag;
+    state.lastModified = m_lastModified;
+    state.total = m_total;
+    state.tailStart = m_tailStart;
+    state.tail = m_tail;
+    state.wanted = m_wanted;
+    state.held = m_compact->held();
+    state.fetched = m_fetched;
+    m_kept = state.write(statePath());
 }
 
 DeltaUpdate::Next DeltaUpdate::fallBack(const QString &reason)
@@ -226,8 +277,11 @@ DeltaUpdate::Next DeltaUpdate::answerEnded()
     const bool cut = (m_parts && !m_parts->finished()) ||
                      (!m_parts && m_singleAt >= 0 && m_singleAt <= m_single.last);
     // An answer that ends without a fault but short of what was asked (a length that
-    // disagrees with its ranges, other bytes than asked) is asked again a few times only.
+    // disagrees with its ranges, other bytes than asked, a connection closed early) is asked
+    // again; only a few in a row that bring nothing new.
     const auto askAgain = [this] {
+        if (m_answerBrought > 0)
+            m_shortAnswers = 0;
         return ++m_shortAnswers > shortAnswerLimit
                    ? fallBack(QStringLiteral("the catalogue keeps ending its answers short"))
                    : Next::Request;
@@ -249,19 +303,25 @@ DeltaUpdate::Next DeltaUpdate::answerEnded()
         // Ranges still missing are asked for next; fetched bytes are kept across answers.
         if (!m_compact->missing().isEmpty())
             return cut ? askAgain() : Next::Request;
-        m_work.flush();
-        if (!m_compact->finish(&m_work) || !m_work.flush())
-            return fallBack(QStringLiteral("the archive of the changes cannot be written: ") +
-                            m_work.errorString());
-        m_work.close();
-        m_phase = Phase::Checking;
-        return Next::Check;
+        return finishFetching();
     case Phase::Comparing:
     case Phase::Checking:
     case Phase::Done:
         break;
     }
     return fallBack(QStringLiteral("an answer came that was not asked for"));
+}
+
+DeltaUpdate::Next DeltaUpdate::finishFetching()
+{
+    m_work.flush();
+    if (!m_compact->finish(&m_work) || !m_work.flush())
+        return fallBack(QStringLiteral("the archive of the changes cannot be written: ") +
+                        m_work.errorString());
+    m_work.close();
+    m_tail = QByteArray();
+    m_phase = Phase::Checking;
+    return Next::Check;
 }
 
 DeltaUpdate::Next DeltaUpdate::readDirectory()
@@ -330,20 +390,29 @@ DeltaUpdate::Next DeltaUpdate::compared(const InstalledComparison &answer)
     m_compact = std::make_unique<CompactArchive>(m_directory, m_tail, m_tailStart, wanted);
     if (!m_compact->isValid())
         return fallBack(QStringLiteral("its entries overlap"));
+    m_wanted = wanted;
+    // An earlier download's bytes serve only the same entries; the archive of the changes
+    // holds them at their places.
+    const bool goesOn = m_resumed && m_resumed->wanted == wanted;
+    if (goesOn) {
+        m_compact->restore(m_resumed->held);
+        m_fetched = qMax(m_fetched, m_resumed->fetched);
+    }
+    m_resumed.reset();
     qint64 toFetch = 0;
     for (const HttpRanges::Span &span : CompactArchive::joined(m_compact->missing(), partGap))
         toFetch += span.length();
     if (m_fetched + toFetch > m_total / 2)
         return fallBack(QStringLiteral("%1 of its %2 bytes changed").arg(toFetch).arg(m_total));
-    if (!m_work.open(QIODevice::ReadWrite | QIODevice::Truncate))
+    if (!m_work.open(goesOn ? QIODevice::ReadWrite : QIODevice::ReadWrite | QIODevice::Truncate))
         return fallBack(QStringLiteral("the archive of the changes cannot be written: ") +
                         m_work.errorString());
-    // The records went into the compact archive; the directory's bytes are not needed now.
-    m_tail = QByteArray();
+    // The records went into the compact archive; the end is kept only in case the download
+    // fails and a later one goes on with it.
     m_directory = ZipDirectory();
     m_needed = m_fetched + toFetch;
     m_phase = Phase::Fetching;
-    return Next::Request;
+    return m_compact->missing().isEmpty() ? finishFetching() : Next::Request;
 }
 
 DeltaUpdate::Next DeltaUpdate::checked(const QString &problem)
@@ -370,6 +439,7 @@ bool DeltaUpdate::save()
 {
     if (!ArchivePath::putInPlace(m_workPath, m_archivePath))
         return false;
+    QFile::remove(statePath());
     m_phase = Phase::Done;
     return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "library/byterangereader.h"
+#include "library/deltastate.h"
 #include "library/httpranges.h"
 #include "worker/installedcomparison.h"
 #include "worker/zipdirectory.h"
@@ -50,6 +51,12 @@ public:
     DeltaUpdate(const DeltaUpdate &) = delete;
     DeltaUpdate &operator=(const DeltaUpdate &) = delete;
 
+    // Takes up what an earlier update of link's archive had fetched when its download failed;
+    // false when there is nothing to take up. The worker's comparison comes next.
+    bool resume(const QString &link);
+    // The download fails: what has been fetched stays on disk for the next one to resume.
+    void keep(const QString &link);
+
     // What the next request asks for, and the validator for its If-Range (empty for the first).
     QVector<HttpRanges::Wanted> nextRanges();
     QByteArray validator() const { return m_validator; }
@@ -83,11 +90,6 @@ public:
     qint64 needed() const { return m_needed; }
     // Why the update falls back.
     QString reason() const { return m_reason; }
-    // The update cannot go on, for reason: the link keeps failing.
-    void giveUp(const QString &reason)
-    {
-        m_reason = QStringLiteral("its ranges keep failing: ") + reason;
-    }
     // What the update fetched, once Saved, in a few words for the debug output.
     QString summary() const;
 
@@ -101,6 +103,8 @@ private:
     bool take(const ByteRangeReader::Piece &piece);
     Next readDirectory();
     Next saveWhole();
+    Next finishFetching();
+    QString statePath() const;
     bool save();
 
     const QString m_libraryFolder;
@@ -126,6 +130,10 @@ private:
     int m_shortAnswers = 0;
     ZipDirectory m_directory;
     int m_entryCount = 0;
+    QVector<int> m_wanted;
+    // What an earlier download had fetched, until the comparison tells whether it still serves.
+    std::unique_ptr<DeltaState> m_resumed;
+    bool m_kept = false;
 
     std::unique_ptr<CompactArchive> m_compact;
     QFile m_work;

@@ -40,6 +40,8 @@ Download::~Download()
     // next download of the module.
     if (m_reply)
         m_reply->disconnect(this);
+    if (m_delta)
+        m_delta->keep(m_link);
 }
 
 QString Download::moduleId() const
@@ -59,6 +61,12 @@ void Download::start(QNetworkAccessManager *network, const QString &link)
         DeltaUpdate::worthTrying(m_libraryFolder, moduleId(), m_link))
         m_delta =
             std::make_unique<DeltaUpdate>(m_libraryFolder, m_archivePath, m_partial.changesPath());
+    // An update that an earlier download left half done goes on from what it fetched, once
+    // the worker has compared the installed files again.
+    if (m_delta && m_delta->resume(m_link)) {
+        emit wantsComparison(m_delta->comparison());
+        return;
+    }
     request();
 }
 
@@ -383,13 +391,9 @@ void Download::transferEnded()
         m_pause.start(pause);
         return;
     }
-    if (m_delta && m_retryable && m_receivedBytes) {
-        // The ranged road cannot go on; the whole archive keeps what it receives in its part,
-        // for the next download to continue.
-        m_delta->giveUp(m_reason);
-        fallBack();
-        return;
-    }
+    // What an update fetched stays, as a part does, for the next download to go on with.
+    if (m_delta)
+        m_delta->keep(m_link);
     PartialDownload::Version held;
     if (m_partial.heldFor(m_link, &held) == 0)
         m_partial.remove();

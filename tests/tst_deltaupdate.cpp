@@ -143,6 +143,7 @@ private slots:
     void update_endsWithTheWholeArchivesTree_data();
     void update_endsWithTheWholeArchivesTree();
     void answersShortOfTheirRanges_fallBack();
+    void failedUpdate_nextDownloadGoesOnWithItsRanges();
 
 private:
     QJsonObject record(const QString &version, const QString &link) const;
@@ -270,8 +271,9 @@ void DeltaUpdateTest::update_endsWithTheWholeArchivesTree()
                                  !m_statusLines.last().contains(QLatin1String("trying again")),
                              20000);
 
-    QCOMPARE(m_statusLines.last().startsWith(QLatin1String("Big Module 2.0 is installed")),
-             installs);
+    QVERIFY2(m_statusLines.last().startsWith(QLatin1String("Big Module 2.0 is installed")) ==
+                 installs,
+             qPrintable(m_statusLines.join('\n') + '\n' + m_log->lines().join('\n')));
     QCOMPARE(libraryTree(m_library), libraryTree(expected));
     QVERIFY2(m_log->contains(QStringLiteral("updated by ranges: fetched")) == byRanges,
              qPrintable(m_log->lines().join('\n')));
@@ -303,6 +305,52 @@ void DeltaUpdateTest::answersShortOfTheirRanges_fallBack()
         next = update.answerEnded();
     }
     QVERIFY(next == DeltaUpdate::Next::FallBack);
+}
+
+void DeltaUpdateTest::failedUpdate_nextDownloadGoesOnWithItsRanges()
+{
+    QTemporaryDir scratch;
+    installOldVersion(scratch.path());
+    const QString expected = scratch.filePath(QStringLiteral("expected"));
+    QVERIFY(QDir().mkpath(expected));
+    for (const char *version : {"old", "new"}) {
+        writeFile(scratch.filePath(QStringLiteral("v.zip")), moduleArchive(version));
+        QVERIFY(extractArchive(scratch.filePath(QStringLiteral("v.zip")), expected).ok);
+    }
+    // The end comes whole; the first changes are cut short, and then the catalogue fails.
+    const QString path = QStringLiteral("/archives/big.zip");
+    TestServer::Answer good;
+    good.body = moduleArchive(QStringLiteral("new"));
+    good.contentType = "application/zip";
+    good.etag = "\"v2\"";
+    good.ranges = true;
+    TestServer::Answer cut = good;
+    cut.cutAfter = 3000;
+    TestServer::Answer failing = good;
+    failing.status = 503;
+    failing.ranges = false;
+    m_server->setAnswers(path, {good, cut, failing});
+    const QJsonObject module = record(QStringLiteral("2.0"), m_server->baseUrl() + path);
+    widget<QPushButton>("downloadAllButton")->setEnabled(false);
+    QVERIFY(invoke("refreshModuleList", Q_ARG(QJsonArray, QJsonArray{module})));
+    auto *list = widget<QListView>("listView");
+    auto *download = widget<QPushButton>("downloadModuleButton");
+    emit list->clicked(list->model()->index(0, 0));
+    download->click();
+    QTRY_VERIFY(!m_statusLines.isEmpty() && m_statusLines.last().startsWith("Could not download"));
+
+    m_server->setAnswer(path, good);
+    m_server->clearRequests();
+    QTRY_VERIFY(download->isEnabled());
+    download->click();
+    QTRY_VERIFY(m_statusLines.last().startsWith(QLatin1String("Big Module 2.0 is installed")));
+    QCOMPARE(libraryTree(m_library), libraryTree(expected));
+    QVERIFY(m_log->contains(QStringLiteral("updated by ranges: fetched")));
+    // Neither the end nor the bytes that arrived before the cut were asked for again.
+    const QList<QByteArray> asked = m_server->rangesAsked(path);
+    QVERIFY(!asked.isEmpty());
+    QVERIFY2(!asked.contains("bytes=-16384") && !asked.first().startsWith("bytes=300-"),
+             asked.join(' ').constData());
 }
 
 CORVELLE_TEST_MAIN(DeltaUpdateTest)

@@ -125,6 +125,28 @@ qint64 CompactArchive::place(qint64 offset, const QByteArray &bytes, QIODevice *
     return fresh;
 }
 
+QVector<HttpRanges::Span> CompactArchive::held() const
+{
+    QVector<HttpRanges::Span> spans;
+    for (auto held = m_held.cbegin(); held != m_held.cend(); ++held)
+        spans.append({held.key(), held.value() - 1});
+    return spans;
+}
+
+qint64 CompactArchive::restore(const QVector<HttpRanges::Span> &held)
+{
+    qint64 taken = 0;
+    for (const HttpRanges::Span &span : needed()) {
+        for (const HttpRanges::Span &piece : held) {
+            const qint64 from = qMax(span.first, piece.first);
+            const qint64 to = qMin(span.last, piece.last) + 1;
+            if (m_valid && from < to)
+                taken += hold(from, to);
+        }
+    }
+    return taken;
+}
+
 qint64 CompactArchive::hold(qint64 from, qint64 to)
 {
     // Stretches that overlap or touch [from, to) become one.

@@ -41,6 +41,11 @@ public:
     // into out, at their place; bytes of other entries are passed over. Returns how many bytes
     // were wanted and not held before, or -1 when out cannot be written.
     qint64 place(qint64 offset, const QByteArray &bytes, QIODevice *out);
+    // What has arrived, as spans of the other archive; restore() takes such spans back for
+    // an archive whose bytes an earlier download already placed in out. Whatever lies outside
+    // the entries' room is passed over; returns how many bytes it took.
+    QVector<HttpRanges::Span> held() const;
+    qint64 restore(const QVector<HttpRanges::Span> &held);
     // Once nothing is missing: writes the directory and the end records after the entries.
     bool finish(QIODevice *out) const;
 
