@@ -4,6 +4,7 @@
 #include "library/libraryindex.h"
 #include "worker/compactarchive.h"
 
+#include <QDebug>
 #include <QUrl>
 
 #include <algorithm>
@@ -68,9 +69,15 @@ QString DeltaUpdate::statePath() const
 
 bool DeltaUpdate::resume(const QString &link)
 {
-    auto state = std::make_unique<DeltaState>();
-    if (!state->read(statePath(), link) || !QFile::exists(m_workPath))
+    if (!QFile::exists(statePath()))
         return false;
+    auto state = std::make_unique<DeltaState>();
+    if (!state->read(statePath(), link) || !QFile::exists(m_workPath)) {
+        // Of another link, or not written by us: the update starts afresh and replaces it.
+        qDebug().noquote() << "Not going on with the update recorded in" << statePath()
+                           << ": it is not one of" << link;
+        return false;
+    }
     m_etag = state->etag;
     m_lastModified = state->lastModified;
     m_validator = m_etag.isEmpty() ? m_lastModified : m_etag;
@@ -80,6 +87,8 @@ bool DeltaUpdate::resume(const QString &link)
     m_fetched = m_tail.size();
     if (m_directory.parse(m_tail, m_tailStart, m_total) != ZipDirectory::Outcome::Read ||
         m_directory.entries().isEmpty()) {
+        qDebug().noquote() << "Not going on with the update recorded in" << statePath()
+                           << ": its directory cannot be read";
         m_directory = ZipDirectory();
         m_tail = QByteArray();
         m_total = -1;
