@@ -20,6 +20,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     emit getLetters();
     emit getArticles();
     initApplication();
+    // Queued behind the start-up lists, which go out first.
+    checkLibrary();
 }
 
 MainWindow::~MainWindow()
@@ -35,6 +37,7 @@ MainWindow::~MainWindow()
 void MainWindow::connectWorker()
 {
     qRegisterMetaType<InstalledComparison>();
+    qRegisterMetaType<InstalledCheck>();
     auto *worker = new Module;
     worker->moveToThread(&workerThread);
     connect(&workerThread, &QThread::finished, worker, &QObject::deleteLater);
@@ -48,6 +51,7 @@ void MainWindow::connectWorker()
     connect(this, &MainWindow::copyDirs, worker, &Module::copyDirectories);
     connect(this, &MainWindow::compareInstalled, worker, &Module::compareInstalled);
     connect(this, &MainWindow::checkArchive, worker, &Module::checkArchive);
+    connect(this, &MainWindow::checkInstalled, worker, &Module::checkInstalled);
 
     connect(worker, &Module::articlesReady, this, &MainWindow::displayArticles);
     connect(worker, &Module::resultsReady, this, &MainWindow::refreshTopicList);
@@ -60,6 +64,7 @@ void MainWindow::connectWorker()
     connect(worker, &Module::catalogueFailed, this, &MainWindow::showCatalogueFailure);
     connect(worker, &Module::installedCompared, this, &MainWindow::installedCompared);
     connect(worker, &Module::archiveChecked, this, &MainWindow::archiveChecked);
+    connect(worker, &Module::installedChecked, this, &MainWindow::installedChecked);
 }
 
 void MainWindow::connectWidgets()
@@ -192,6 +197,19 @@ void MainWindow::applyStyling()
     ui->usbDrivePath->setStyleSheet(QStringLiteral("font-size: 12px;"));
 }
 
+QString MainWindow::libraryFolderPath()
+{
+    return QDir::homePath() + QStringLiteral("/Desktop/Tavro Modules");
+}
+
+void MainWindow::bringToFront()
+{
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
+}
+
 void MainWindow::initApplication()
 {
     qDebug() << "initApplication() called";
@@ -212,7 +230,7 @@ void MainWindow::initApplication()
     ui->selectUSBButton->setStyle(fusion);
     ui->createUSBButton->setEnabled(false);
 
-    const QString libraryFolder = QDir::homePath() + QStringLiteral("/Desktop/Tavro Modules");
+    const QString libraryFolder = libraryFolderPath();
     QDir library(libraryFolder);
     if (!library.exists()) {
         library.cdUp();

@@ -3,6 +3,7 @@
 #include "library/byterangereader.h"
 #include "library/httpranges.h"
 #include "worker/installedcomparison.h"
+#include "worker/installrecord.h"
 #include "worker/zipdirectory.h"
 
 #include <QByteArray>
@@ -118,6 +119,8 @@ private:
     int m_shortAnswers = 0;
     ZipDirectory m_directory;
     int m_entryCount = 0;
+    // The files of the whole new version, which the archive of the changes does not list.
+    InstallRecord m_record;
 
     std::unique_ptr<CompactArchive> m_compact;
     QFile m_work;

@@ -53,9 +53,11 @@ QByteArray writtenArchive()
     return bytes;
 }
 
+// The unpacked tree, without the record the unpacking keeps of it.
 Tree treeOf(const QString &root)
 {
     Tree tree = snapshot(root);
+    tree.remove(QStringLiteral(".mod.files"));
     for (auto entry = tree.begin(); entry != tree.end(); ++entry) {
         if (entry.value().startsWith("link:")) {
             const QString link = root + QLatin1Char('/') + entry.key();
@@ -176,6 +178,9 @@ void ArchiveExtractorTest::installFirstVersion()
                                              .addSymLink("mod/start", "index.html")
                                              .archive());
     QVERIFY2(result.ok, qPrintable(result.error));
+    // The user's own files, which no version installed.
+    writeFile(m_library + QStringLiteral("/mod/mine.txt"), "the user's");
+    writeFile(m_library + QStringLiteral("/mod/zz/mine.txt"), "the user's");
 }
 
 void ArchiveExtractorTest::unpacksEqualToTheArchive_data()
@@ -475,6 +480,8 @@ void ArchiveExtractorTest::refusesWholeArchive_data()
     unsafe("a staging folder", ".unpack-Ab12Cd/x");
     unsafe("a partial download", ".mod.zip.part");
     unsafe("what a partial download is", ".other.zip.part.info");
+    unsafe("what another module installed", ".Other.FILES");
+    unsafe("what an update leaves for its unpacking", ".mod.zip.files");
 
     const auto link = [](const char *tag, const QByteArray &name, const QByteArray &target) {
         QTest::newRow(tag)
@@ -503,9 +510,10 @@ void ArchiveExtractorTest::refusesWholeArchive_data()
     pair("a file and a folder of one name", "mod/a", "mod/a/b.html",
          "the archive holds mod/a both as a file and as a folder");
 
-    // The library holds what installFirstVersion() put there.
-    pair("a file where the archive has a folder", "mod/a.html", "mod/index.html/b.html",
-         "a file stands where the archive has a folder: mod/index.html");
+    // The library holds what installFirstVersion() put there: what the first version installed
+    // goes, the user's files stand in the way.
+    pair("a file where the archive has a folder", "mod/a.html", "mod/mine.txt/b.html",
+         "a file stands where the archive has a folder: mod/mine.txt");
     pair("a folder where the archive has a file", "mod/a.html", "mod/zz",
          "a folder stands where the archive has a file: mod/zz");
 
@@ -687,12 +695,13 @@ void ArchiveExtractorTest::reextractionReplacesFilesAndKeepsOthers()
         {"mod/index.html", "file:v2 index"},
         {"mod/new", "folder"},
         {"mod/new/n.html", "file:v2 n"},
+        {"mod/mine.txt", "file:the user's"},
         {"mod/pages", "folder"},
-        {"mod/pages/a.html", "file:v1 a"}, // no longer in the archive, so it stays
         {"mod/pages/b.html", "file:v2 b"},
         {"mod/start", "link:pages/b.html"},
+        // keep.txt is no longer in the archive, so it goes; the user's file keeps its folder.
         {"mod/zz", "folder"},
-        {"mod/zz/keep.txt", "file:v1 keep"},
+        {"mod/zz/mine.txt", "file:the user's"},
     };
     QCOMPARE(treeOf(m_library), expected);
 }
@@ -722,7 +731,7 @@ void ArchiveExtractorTest::replacesLinksWithoutWritingThroughThem()
         {"mod/data/file.txt", "file:data"},
         {"mod/page.html", "file:page"},
     };
-    QCOMPARE(snapshot(m_library), expected);
+    QCOMPARE(treeOf(m_library), expected);
 }
 
 void ArchiveExtractorTest::failureToChangeTheLibraryLeavesItUntouched_data()
@@ -805,10 +814,13 @@ void ArchiveExtractorTest::unzipFile_reportsOnWorkerThread_data()
     QTest::addColumn<QString>("status");
     QTest::addColumn<QStringList>("installed");
 
+    // The module's files, and its record beside them.
     const QStringList installed{"mod", "mod/index.html", "mod/pages", "mod/pages/a.html"};
-    QTest::newRow("whole archive") << true << writtenArchive() << false << "success" << installed;
-    QTest::newRow("leftovers of a crash") << true << writtenArchive() << true << "success"
-                                          << QStringList{"keep", "keep/precious.txt"} + installed;
+    QTest::newRow("whole archive")
+        << true << writtenArchive() << false << "success" << QStringList{".mod.files"} + installed;
+    QTest::newRow("leftovers of a crash")
+        << true << writtenArchive() << true << "success"
+        << QStringList{".mod.files", "keep", "keep/precious.txt"} + installed;
     QTest::newRow("unsafe archive")
         << true << ZipBuilder().addFile("../evil.txt", "evil").archive() << false
         << "failure: the archive holds an unsafe path: ../evil.txt" << QStringList();
