@@ -124,6 +124,8 @@ private slots:
     void checksumsAgreeWithZlib();
     void reextractionReplacesFilesAndKeepsOthers();
     void replacesLinksWithoutWritingThroughThem();
+    void hostileRecord_takesAwayNothingElse_data();
+    void hostileRecord_takesAwayNothingElse();
     void failureToChangeTheLibraryLeavesItUntouched_data();
     void failureToChangeTheLibraryLeavesItUntouched();
     void failedWrite_failsTheExtraction();
@@ -732,6 +734,41 @@ void ArchiveExtractorTest::replacesLinksWithoutWritingThroughThem()
         {"mod/page.html", "file:page"},
     };
     QCOMPARE(treeOf(m_library), expected);
+}
+
+void ArchiveExtractorTest::hostileRecord_takesAwayNothingElse_data()
+{
+    // What a record names, relative to the library folder, and where that file really is,
+    // relative to the folder that holds the library.
+    QTest::addColumn<QString>("listed");
+    QTest::addColumn<QString>("victim");
+    QTest::newRow("climbing out") << "../victim.txt"
+                                  << "victim.txt";
+    QTest::newRow("the library index") << "tavro-modules.txt"
+                                       << "library/tavro-modules.txt";
+    QTest::newRow("through a link") << "mod/outside/victim.txt"
+                                    << "outside/victim.txt";
+}
+
+void ArchiveExtractorTest::hostileRecord_takesAwayNothingElse()
+{
+    QFETCH(QString, listed);
+    QFETCH(QString, victim);
+    installFirstVersion();
+    const QString victimPath = m_root->path() + QLatin1Char('/') + victim;
+    writeFile(victimPath, "not the module's");
+    QVERIFY(QFile::link(m_root->path() + QStringLiteral("/outside"),
+                        m_library + QStringLiteral("/mod/outside")));
+    QFile record(m_library + QStringLiteral("/.mod.files"));
+    QVERIFY(record.open(QIODevice::Append));
+    record.write("16 00000000 " + listed.toUtf8() + '\n');
+    record.close();
+
+    QVERIFY(extract(ZipBuilder().addFile("mod/index.html", "v2 index").archive()).ok);
+
+    QCOMPARE(fileContent(victimPath), QByteArray("not the module's"));
+    QFile::remove(m_root->path() + QStringLiteral("/victim.txt"));
+    QDir(m_root->path() + QStringLiteral("/outside")).removeRecursively();
 }
 
 void ArchiveExtractorTest::failureToChangeTheLibraryLeavesItUntouched_data()

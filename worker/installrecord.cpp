@@ -1,5 +1,6 @@
 #include "worker/installrecord.h"
 
+#include "library/libraryindex.h"
 #include "worker/entrypath.h"
 
 #include <QDebug>
@@ -26,10 +27,13 @@ bool parseLine(const QByteArray &line, InstallRecord::File *file)
     file->size = size.toULongLong(&sizeOk);
     file->crc = line.mid(firstSpace + 1, 8).toUInt(&crcOk, 16);
     file->path = QString::fromUtf8(line.mid(secondSpace + 1));
-    // Only the path unpacking would have written: no "..", no absolute path, no "a//b".
+    // Only the path unpacking would have written: no "..", no absolute path, no "a//b", none of
+    // the client's own files.
     const std::optional<QString> relative = EntryPath::relative(file->path);
+    static const QString indexName = QFileInfo(LibraryIndex::path(QString())).fileName();
     return sizeOk && crcOk && !size.startsWith('+') && !size.startsWith('-') && relative &&
-           !relative->isEmpty() && *relative == file->path;
+           !relative->isEmpty() && *relative == file->path &&
+           !EntryPath::isClientFile(file->path, indexName, QString());
 }
 
 } // namespace
