@@ -2,10 +2,10 @@
 
 #include "library/archivepath.h"
 #include "library/libraryindex.h"
+#include "worker/foldersizes.h"
 #include "worker/installrecord.h"
 
 #include <QDebug>
-#include <QDir>
 #include <QFileInfo>
 
 namespace {
@@ -26,18 +26,6 @@ QStringList indexedModules(const QString &libraryFolder)
     return ids;
 }
 
-// The files of one folder by name, with their sizes; empty when the folder is gone.
-Sizes filesIn(const QString &folder)
-{
-    Sizes sizes;
-    const QFileInfoList files = QDir(folder).entryInfoList(
-        QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
-    sizes.reserve(files.size());
-    for (const QFileInfo &file : files)
-        sizes.insert(file.fileName(), file.size());
-    return sizes;
-}
-
 } // namespace
 
 void checkInstalledFiles(InstalledCheck *check)
@@ -56,12 +44,13 @@ void checkInstalledFiles(InstalledCheck *check)
             continue;
         int damaged = 0;
         for (const InstallRecord::File &file : record.files()) {
-            const QString folder = file.path.section(QLatin1Char('/'), 0, -2);
+            const int slash = file.path.lastIndexOf(QLatin1Char('/'));
+            const QString folder = slash < 0 ? QString() : file.path.left(slash);
             auto sizes = folders.find(folder);
             if (sizes == folders.end())
-                sizes = folders.insert(folder,
-                                       filesIn(check->libraryFolder + QLatin1Char('/') + folder));
-            const auto found = sizes->constFind(file.path.section(QLatin1Char('/'), -1));
+                sizes = folders.insert(
+                    folder, FolderSizes::of(check->libraryFolder + QLatin1Char('/') + folder));
+            const auto found = sizes->constFind(file.path.mid(slash + 1));
             if (found == sizes->cend() || quint64(*found) != file.size)
                 ++damaged;
         }
