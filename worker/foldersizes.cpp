@@ -3,48 +3,51 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 
 #ifdef Q_OS_UNIX
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace FolderSizes {
 
 #ifdef Q_OS_UNIX
 
-QHash<QString, qint64> of(const QString &folder)
+QVector<qint64> of(const QString &folder, const QStringList &names)
 {
-    QHash<QString, qint64> sizes;
-    DIR *dir = opendir(QFile::encodeName(folder).constData());
-    if (!dir)
+    QVector<qint64> sizes(names.size(), -1);
+    const int fd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
         return sizes;
-    const int fd = dirfd(dir);
-    while (const dirent *entry = readdir(dir)) {
-        const char *name = entry->d_name;
-        if (entry->d_type == DT_DIR ||
-            (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))))
-            continue;
+    for (int i = 0; i < names.size(); ++i) {
         struct stat status;
-        if (fstatat(fd, name, &status, 0) == 0 && S_ISREG(status.st_mode))
-            sizes.insert(QFile::decodeName(name), qint64(status.st_size));
+        if (::fstatat(fd, QFile::encodeName(names.at(i)).constData(), &status, 0) == 0 &&
+            S_ISREG(status.st_mode))
+            sizes[i] = qint64(status.st_size);
     }
-    closedir(dir);
+    ::close(fd);
     return sizes;
 }
 
 #else
 
-// Windows lists each file with its size: Qt's listing costs nothing more there.
-QHash<QString, qint64> of(const QString &folder)
+// Windows lists each file with its size, and compares names as the record spells them: one
+// listing of the folder serves every name.
+QVector<qint64> of(const QString &folder, const QStringList &names)
 {
-    QHash<QString, qint64> sizes;
+    QHash<QString, qint64> listed;
     const QFileInfoList files = QDir(folder).entryInfoList(
         QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
-    sizes.reserve(files.size());
+    listed.reserve(files.size());
     for (const QFileInfo &file : files)
-        sizes.insert(file.fileName(), file.size());
+        listed.insert(file.fileName(), file.size());
+    QVector<qint64> sizes;
+    sizes.reserve(names.size());
+    for (const QString &name : names)
+        sizes.append(listed.value(name, -1));
     return sizes;
 }
 

@@ -1,14 +1,16 @@
 #pragma once
 
-#include <QHash>
 #include <QString>
+#include <QStringList>
+#include <QVector>
 
 namespace FolderSizes {
 
-// The files of folder (links to files included) by name, with their sizes, from one read of
-// the folder; empty when it is gone or cannot be read. Qt's listing finds each file's size by
-// its whole path, which on a library of a hundred thousand files costs as much again as the
-// listing itself: where the system allows, each is asked relative to the folder instead.
-QHash<QString, qint64> of(const QString &folder);
+// The sizes of the named files of folder (links to files count as files), in the order of
+// names: -1 for a name that is no file there, or for every name when the folder is gone. Qt
+// finds a file's size by its whole path, which on a library of a hundred thousand files costs
+// as much again as the sizes themselves: where the system allows, each is asked relative to
+// the folder, opened once.
+QVector<qint64> of(const QString &folder, const QStringList &names);
 
 } // namespace FolderSizes

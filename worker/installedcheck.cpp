@@ -10,8 +10,6 @@
 
 namespace {
 
-using Sizes = QHash<QString, qint64>;
-
 QStringList indexedModules(const QString &libraryFolder)
 {
     QVector<LibraryIndex::Line> lines;
@@ -33,8 +31,6 @@ void checkInstalledFiles(InstalledCheck *check)
     check->damaged.clear();
     const QStringList ids =
         check->moduleIds.isEmpty() ? indexedModules(check->libraryFolder) : check->moduleIds;
-    // Modules may share folders; each is read once.
-    QHash<QString, Sizes> folders;
     for (const QString &id : ids) {
         if (!ArchivePath::isSafeModuleId(id))
             continue;
@@ -42,17 +38,24 @@ void checkInstalledFiles(InstalledCheck *check)
         InstallRecord record;
         if (!QFileInfo::exists(recordPath) || !record.read(recordPath))
             continue;
-        int damaged = 0;
+        // Each folder is opened once for all its files.
+        QHash<QString, QStringList> names;
+        QHash<QString, QVector<quint64>> expected;
         for (const InstallRecord::File &file : record.files()) {
             const int slash = file.path.lastIndexOf(QLatin1Char('/'));
             const QString folder = slash < 0 ? QString() : file.path.left(slash);
-            auto sizes = folders.find(folder);
-            if (sizes == folders.end())
-                sizes = folders.insert(
-                    folder, FolderSizes::of(check->libraryFolder + QLatin1Char('/') + folder));
-            const auto found = sizes->constFind(file.path.mid(slash + 1));
-            if (found == sizes->cend() || quint64(*found) != file.size)
-                ++damaged;
+            names[folder].append(file.path.mid(slash + 1));
+            expected[folder].append(file.size);
+        }
+        int damaged = 0;
+        for (auto folder = names.cbegin(); folder != names.cend(); ++folder) {
+            const QVector<qint64> sizes = FolderSizes::of(
+                check->libraryFolder + QLatin1Char('/') + folder.key(), folder.value());
+            const QVector<quint64> &wanted = expected[folder.key()];
+            for (int i = 0; i < sizes.size(); ++i) {
+                if (sizes.at(i) < 0 || quint64(sizes.at(i)) != wanted.at(i))
+                    ++damaged;
+            }
         }
         if (damaged > 0)
             qDebug().noquote() << "Module" << id << "has" << damaged

@@ -7,8 +7,9 @@
 
 // Whether installed modules still hold what they installed, asked of the worker at start-up,
 // after an installation and when a copy to a drive begins. Each module's install record is
-// compared with its files by presence and size alone, which costs one read of each folder and
-// no read of any file: what a hand, a power cut or an antivirus does to a library shows there.
+// compared with its files by presence and size alone, which costs a look at each file's entry
+// in its folder and no read of any file: what a hand, a power cut or an antivirus does to a
+// library shows there.
 struct InstalledCheck
 {
     // Asked
