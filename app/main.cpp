@@ -1,5 +1,7 @@
 #include "mainwindow.h"
 
+#include "library/singleinstance.h"
+
 #include <QApplication>
 #include <QDebug>
 
@@ -11,9 +13,18 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationDomain(QStringLiteral("tavro.org"));
     QCoreApplication::setApplicationName(QStringLiteral("Corvelle"));
 
+    // A second client over the same library would delete the first one's staging folders.
+    SingleInstance instance(MainWindow::libraryFolderPath());
+    if (!instance.claim()) {
+        qDebug() << "Corvelle is running already: its window comes to the front";
+        return 0;
+    }
+
     // The window's white background comes with its form, set before any widget exists:
     // set on the finished window it would restyle every widget again.
     MainWindow window;
+    QObject::connect(&instance, &SingleInstance::activationRequested, &window,
+                     &MainWindow::bringToFront);
     window.show();
     return application.exec();
 }

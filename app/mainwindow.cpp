@@ -21,6 +21,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     emit getLetters();
     emit getArticles();
     initApplication();
+    // Queued behind the start-up lists, which go out first.
+    checkLibrary();
 }
 
 MainWindow::~MainWindow()
@@ -38,6 +40,7 @@ MainWindow::~MainWindow()
 void MainWindow::connectWorker()
 {
     qRegisterMetaType<InstalledComparison>();
+    qRegisterMetaType<InstalledCheck>();
     // One worker asks the catalogue for its lists; another, on a thread of its own, runs the
     // jobs that hold their thread for as long as they take (seconds, or minutes for a copy to
     // a slow drive), so that lists keep arriving meanwhile. The jobs run one after the other,
@@ -58,6 +61,7 @@ void MainWindow::connectWorker()
     connect(this, &MainWindow::copyDirs, jobs, &Module::copyDirectories);
     connect(this, &MainWindow::compareInstalled, jobs, &Module::compareInstalled);
     connect(this, &MainWindow::checkArchive, jobs, &Module::checkArchive);
+    connect(this, &MainWindow::checkInstalled, jobs, &Module::checkInstalled);
 
     connect(worker, &Module::articlesReady, this, &MainWindow::displayArticles);
     connect(worker, &Module::resultsReady, this, &MainWindow::refreshTopicList);
@@ -70,6 +74,7 @@ void MainWindow::connectWorker()
     connect(worker, &Module::catalogueFailed, this, &MainWindow::showCatalogueFailure);
     connect(jobs, &Module::installedCompared, this, &MainWindow::installedCompared);
     connect(jobs, &Module::archiveChecked, this, &MainWindow::archiveChecked);
+    connect(jobs, &Module::installedChecked, this, &MainWindow::installedChecked);
 }
 
 void MainWindow::connectWidgets()
@@ -202,6 +207,19 @@ void MainWindow::applyStyling()
     ui->usbDrivePath->setStyleSheet(QStringLiteral("font-size: 12px;"));
 }
 
+QString MainWindow::libraryFolderPath()
+{
+    return QDir::homePath() + QStringLiteral("/Desktop/Tavro Modules");
+}
+
+void MainWindow::bringToFront()
+{
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
+}
+
 void MainWindow::initApplication()
 {
     qDebug() << "initApplication() called";
@@ -222,7 +240,7 @@ void MainWindow::initApplication()
     ui->selectUSBButton->setStyle(fusion);
     ui->createUSBButton->setEnabled(false);
 
-    const QString libraryFolder = QDir::homePath() + QStringLiteral("/Desktop/Tavro Modules");
+    const QString libraryFolder = libraryFolderPath();
     QDir library(libraryFolder);
     if (!library.exists()) {
         library.cdUp();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "browse/letterjump.h"
+#include "worker/installedcheck.h"
 #include "worker/installedcomparison.h"
 
 #include <QHash>
@@ -30,6 +31,11 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
+    // The library folder: "Tavro Modules" on the user's desktop.
+    static QString libraryFolderPath();
+    // Shows the window in front of the others, as a later start of the program asks.
+    void bringToFront();
+
 signals:
     void getTopics();
     void getLetters();
@@ -41,6 +47,8 @@ signals:
     // An update's questions to the worker (see Download).
     void compareInstalled(InstalledComparison comparison);
     void checkArchive(QString f);
+    // Asks which installed modules miss files or hold them cut short.
+    void checkInstalled(InstalledCheck check);
 
 public slots:
     void refreshCategoryList();
@@ -53,6 +61,7 @@ public slots:
     void copyComplete(int filesLeftOut);
     void installedCompared(InstalledComparison comparison);
     void archiveChecked(QString f, QString problem);
+    void installedChecked(InstalledCheck check);
 
 private slots:
     void delay(int millisecondsToWait);
@@ -99,6 +108,8 @@ private:
     void showStatus(const QString &line, int timeoutMs = 0);
     void showCatalogueFailure(const QString &reason, int retryInMs);
     bool mayStartDownload(const QJsonObject &record) const;
+    // Has the worker check the installed files of these modules, or of every one when empty.
+    void checkLibrary(const QStringList &moduleIds = QStringList());
     // The version and size rows of a view's module details: they stand only while a module
     // of the view's list is picked.
     void setTopicFactsVisible(bool visible);
@@ -144,5 +155,8 @@ private:
     // Records whose archives have been handed to the worker, in the order the worker unpacks them;
     // a record joins the library index only once its archive has been unpacked in full.
     std::deque<QJsonObject> m_awaitingExtraction;
+    // Files missing or cut short, by module id, as the last check found them; modules without
+    // damage are not listed.
+    QHash<QString, int> m_damagedFiles;
     Ui::MainWindow *ui;
 };

@@ -418,6 +418,7 @@ DeltaUpdate::Next DeltaUpdate::compared(const InstalledComparison &answer)
                         m_work.errorString());
     // The records went into the compact archive; the end is kept only in case the download
     // fails and a later one goes on with it.
+    m_record = InstallRecord::fromDirectory(m_directory);
     m_directory = ZipDirectory();
     m_needed = m_fetched + toFetch;
     m_phase = Phase::Fetching;
@@ -430,6 +431,9 @@ DeltaUpdate::Next DeltaUpdate::checked(const QString &problem)
         return fallBack(QStringLiteral("a check came that was not asked for"));
     if (!problem.isEmpty())
         return fallBack(QStringLiteral("the changes came damaged: ") + problem);
+    // Without the record the extraction would take the changes for the whole version.
+    if (!m_record.write(InstallRecord::pendingPathFor(m_archivePath)))
+        return fallBack(QStringLiteral("the record of its files cannot be written"));
     return save() ? Next::Saved
                   : fallBack(QStringLiteral("the archive of the changes cannot be saved"));
 }
@@ -441,6 +445,7 @@ DeltaUpdate::Next DeltaUpdate::saveWhole()
         return fallBack(QStringLiteral("the archive cannot be written: ") + m_work.errorString());
     m_work.close();
     m_tail = QByteArray();
+    QFile::remove(InstallRecord::pendingPathFor(m_archivePath));
     return save() ? Next::Saved : fallBack(QStringLiteral("the archive cannot be saved"));
 }
 

@@ -4,6 +4,7 @@
 #include "library/deltastate.h"
 #include "library/httpranges.h"
 #include "worker/installedcomparison.h"
+#include "worker/installrecord.h"
 #include "worker/zipdirectory.h"
 
 #include <QByteArray>
@@ -134,6 +135,8 @@ private:
     // What an earlier download had fetched, until the comparison tells whether it still serves.
     std::unique_ptr<DeltaState> m_resumed;
     bool m_kept = false;
+    // The files of the whole new version, which the archive of the changes does not list.
+    InstallRecord m_record;
 
     std::unique_ptr<CompactArchive> m_compact;
     QFile m_work;

@@ -3,6 +3,7 @@
 #include "library/archivepath.h"
 #include "library/httpranges.h"
 #include "worker/diskspace.h"
+#include "worker/installrecord.h"
 #include "worker/networkfailure.h"
 #include "worker/networktiming.h"
 #include "worker/stallwatch.h"
@@ -402,6 +403,9 @@ void Download::transferEnded()
 
 bool Download::save()
 {
+    // A whole archive lists its files itself; a record left by an update by ranges that was
+    // never unpacked belongs to another archive.
+    QFile::remove(InstallRecord::pendingPathFor(m_archivePath));
     if (!ArchivePath::putInPlace(m_partial.bodyPath(), m_archivePath)) {
         m_reason = QStringLiteral("the archive could not be saved in the library folder");
         m_error = QStringLiteral("cannot rename %1 to %2").arg(m_partial.bodyPath(), m_archivePath);

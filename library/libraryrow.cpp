@@ -4,13 +4,19 @@
 
 QString LibraryRow::nameText() const
 {
-    if (!newVersion)
-        return name;
-    return name + QStringLiteral("\nNew Version Available: ") + catalogueVersion;
+    QString text = name;
+    if (newVersion)
+        text += QStringLiteral("\nNew Version Available: ") + catalogueVersion;
+    if (damagedFiles == 1)
+        text += QStringLiteral("\n1 file damaged");
+    else if (damagedFiles > 1)
+        text += QStringLiteral("\n%1 files damaged").arg(damagedFiles);
+    return text;
 }
 
 QVector<LibraryRow> libraryRows(const QVector<LibraryIndex::Line> &lines,
-                                const QJsonArray &catalogue, const QStringList &catalogueIds)
+                                const QJsonArray &catalogue, const QStringList &catalogueIds,
+                                const QHash<QString, int> &damaged)
 {
     QSet<QString> installed;
     installed.reserve(lines.size());
@@ -31,6 +37,7 @@ QVector<LibraryRow> libraryRows(const QVector<LibraryIndex::Line> &lines,
             row.version = record.value(QStringLiteral("version")).toString();
             row.size = record.value(QStringLiteral("packageSize")).toString();
             row.newVersion = check.differs(row.id, row.version, &row.catalogueVersion);
+            row.damagedFiles = damaged.value(row.id);
         }
         rows.append(row);
     }

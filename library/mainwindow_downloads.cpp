@@ -356,4 +356,5 @@ void MainWindow::installExtracted(const QString &status)
         qDebug().noquote() << merged.error;
     showStatus(merged.ok ? StatusLine::unpacked(record, status) : StatusLine::notRecorded(record));
     updateModuleTable();
+    checkLibrary({idOf(record)});
 }

@@ -54,7 +54,7 @@ void setUpTable(QTableWidget *table, int rows)
 void fillRow(QTableWidget *table, int row, const LibraryRow &data)
 {
     auto *check = new QTableWidgetItem;
-    check->setCheckState(data.newVersion ? Qt::Checked : Qt::Unchecked);
+    check->setCheckState(data.flagged() ? Qt::Checked : Qt::Unchecked);
     QTableWidgetItem *const items[] = {
         check, new QTableWidgetItem(data.nameText()), new QTableWidgetItem(data.version),
         new QTableWidgetItem(data.size), new QTableWidgetItem(data.id)};
@@ -124,13 +124,37 @@ void MainWindow::updateModuleTable()
 
     QTableWidget *table = ui->moduleTable;
     setUpTable(table, lines.size());
-    const QVector<LibraryRow> rows = libraryRows(lines, topicModuleArray, m_topicModuleArrayIds);
+    const QVector<LibraryRow> rows =
+        libraryRows(lines, topicModuleArray, m_topicModuleArrayIds, m_damagedFiles);
     for (int row = 0; row < rows.size(); ++row) {
         // A line that is not a record keeps its place as an empty row.
         if (rows.at(row).isRecord)
             fillRow(table, row, rows.at(row));
     }
     fitRowsToText(table);
+}
+
+void MainWindow::checkLibrary(const QStringList &moduleIds)
+{
+    InstalledCheck check;
+    check.libraryFolder = settings.value(QStringLiteral("moduleDirectory")).toString();
+    check.moduleIds = moduleIds;
+    emit checkInstalled(check);
+}
+
+void MainWindow::installedChecked(InstalledCheck check)
+{
+    // Modules checked now replace what an earlier check said of them; a check of every module
+    // forgets modules that have gone from the index.
+    if (check.moduleIds.isEmpty())
+        m_damagedFiles.clear();
+    for (const QString &id : qAsConst(check.moduleIds))
+        m_damagedFiles.remove(id);
+    for (auto module = check.damaged.cbegin(); module != check.damaged.cend(); ++module) {
+        if (module.value() > 0)
+            m_damagedFiles.insert(module.key(), module.value());
+    }
+    updateModuleTable();
 }
 
 void MainWindow::updateCheckedModules()

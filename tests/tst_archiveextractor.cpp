@@ -54,9 +54,11 @@ QByteArray writtenArchive()
     return bytes;
 }
 
+// The unpacked tree, without the record the unpacking keeps of it.
 Tree treeOf(const QString &root)
 {
     Tree tree = snapshot(root);
+    tree.remove(QStringLiteral(".mod.files"));
     for (auto entry = tree.begin(); entry != tree.end(); ++entry) {
         if (entry.value().startsWith("link:")) {
             const QString link = root + QLatin1Char('/') + entry.key();
@@ -123,6 +125,8 @@ private slots:
     void checksumsAgreeWithZlib();
     void reextractionReplacesFilesAndKeepsOthers();
     void replacesLinksWithoutWritingThroughThem();
+    void hostileRecord_takesAwayNothingElse_data();
+    void hostileRecord_takesAwayNothingElse();
     void failureToChangeTheLibraryLeavesItUntouched_data();
     void failureToChangeTheLibraryLeavesItUntouched();
     void failedWrite_failsTheExtraction();
@@ -177,6 +181,9 @@ void ArchiveExtractorTest::installFirstVersion()
                                              .addSymLink("mod/start", "index.html")
                                              .archive());
     QVERIFY2(result.ok, qPrintable(result.error));
+    // The user's own files, which no version installed.
+    writeFile(m_library + QStringLiteral("/mod/mine.txt"), "the user's");
+    writeFile(m_library + QStringLiteral("/mod/zz/mine.txt"), "the user's");
 }
 
 void ArchiveExtractorTest::unpacksEqualToTheArchive_data()
@@ -484,6 +491,8 @@ void ArchiveExtractorTest::refusesWholeArchive_data()
     unsafe("a staging folder", ".unpack-Ab12Cd/x");
     unsafe("a partial download", ".mod.zip.part");
     unsafe("what a partial download is", ".other.zip.part.info");
+    unsafe("what another module installed", ".Other.FILES");
+    unsafe("what an update leaves for its unpacking", ".mod.zip.files");
 
     const auto link = [](const char *tag, const QByteArray &name, const QByteArray &target) {
         QTest::newRow(tag)
@@ -512,9 +521,10 @@ void ArchiveExtractorTest::refusesWholeArchive_data()
     pair("a file and a folder of one name", "mod/a", "mod/a/b.html",
          "the archive holds mod/a both as a file and as a folder");
 
-    // The library holds what installFirstVersion() put there.
-    pair("a file where the archive has a folder", "mod/a.html", "mod/index.html/b.html",
-         "a file stands where the archive has a folder: mod/index.html");
+    // The library holds what installFirstVersion() put there: what the first version installed
+    // goes, the user's files stand in the way.
+    pair("a file where the archive has a folder", "mod/a.html", "mod/mine.txt/b.html",
+         "a file stands where the archive has a folder: mod/mine.txt");
     pair("a folder where the archive has a file", "mod/a.html", "mod/zz",
          "a folder stands where the archive has a file: mod/zz");
 
@@ -696,12 +706,13 @@ void ArchiveExtractorTest::reextractionReplacesFilesAndKeepsOthers()
         {"mod/index.html", "file:v2 index"},
         {"mod/new", "folder"},
         {"mod/new/n.html", "file:v2 n"},
+        {"mod/mine.txt", "file:the user's"},
         {"mod/pages", "folder"},
-        {"mod/pages/a.html", "file:v1 a"}, // no longer in the archive, so it stays
         {"mod/pages/b.html", "file:v2 b"},
         {"mod/start", "link:pages/b.html"},
+        // keep.txt is no longer in the archive, so it goes; the user's file keeps its folder.
         {"mod/zz", "folder"},
-        {"mod/zz/keep.txt", "file:v1 keep"},
+        {"mod/zz/mine.txt", "file:the user's"},
     };
     QCOMPARE(treeOf(m_library), expected);
 }
@@ -731,7 +742,42 @@ void ArchiveExtractorTest::replacesLinksWithoutWritingThroughThem()
         {"mod/data/file.txt", "file:data"},
         {"mod/page.html", "file:page"},
     };
-    QCOMPARE(snapshot(m_library), expected);
+    QCOMPARE(treeOf(m_library), expected);
+}
+
+void ArchiveExtractorTest::hostileRecord_takesAwayNothingElse_data()
+{
+    // What a record names, relative to the library folder, and where that file really is,
+    // relative to the folder that holds the library.
+    QTest::addColumn<QString>("listed");
+    QTest::addColumn<QString>("victim");
+    QTest::newRow("climbing out") << "../victim.txt"
+                                  << "victim.txt";
+    QTest::newRow("the library index") << "tavro-modules.txt"
+                                       << "library/tavro-modules.txt";
+    QTest::newRow("through a link") << "mod/outside/victim.txt"
+                                    << "outside/victim.txt";
+}
+
+void ArchiveExtractorTest::hostileRecord_takesAwayNothingElse()
+{
+    QFETCH(QString, listed);
+    QFETCH(QString, victim);
+    installFirstVersion();
+    const QString victimPath = m_root->path() + QLatin1Char('/') + victim;
+    writeFile(victimPath, "not the module's");
+    QVERIFY(QFile::link(m_root->path() + QStringLiteral("/outside"),
+                        m_library + QStringLiteral("/mod/outside")));
+    QFile record(m_library + QStringLiteral("/.mod.files"));
+    QVERIFY(record.open(QIODevice::Append));
+    record.write("16 00000000 " + listed.toUtf8() + '\n');
+    record.close();
+
+    QVERIFY(extract(ZipBuilder().addFile("mod/index.html", "v2 index").archive()).ok);
+
+    QCOMPARE(fileContent(victimPath), QByteArray("not the module's"));
+    QFile::remove(m_root->path() + QStringLiteral("/victim.txt"));
+    QDir(m_root->path() + QStringLiteral("/outside")).removeRecursively();
 }
 
 void ArchiveExtractorTest::failureToChangeTheLibraryLeavesItUntouched_data()
@@ -815,16 +861,19 @@ void ArchiveExtractorTest::unzipFile_reportsOnWorkerThread_data()
     QTest::addColumn<QString>("status");
     QTest::addColumn<QStringList>("installed");
 
+    // The module's files, and its record beside them.
     const QStringList installed{"mod", "mod/index.html", "mod/pages", "mod/pages/a.html"};
     QTest::newRow("whole archive")
-        << true << writtenArchive() << false << false << "success" << installed;
-    QTest::newRow("leftovers of a crash") << true << writtenArchive() << true << false << "success"
-                                          << QStringList{"keep", "keep/precious.txt"} + installed;
+        << true << writtenArchive() << false << false << "success"
+        << QStringList{".mod.files"} + installed;
+    QTest::newRow("leftovers of a crash")
+        << true << writtenArchive() << true << false << "success"
+        << QStringList{".mod.files", "keep", "keep/precious.txt"} + installed;
     const QStringList live{".unpack-live", ".unpack-live.lock", ".unpack-live/tree",
                            ".unpack-live/tree/x.html"};
     QTest::newRow("staging folder of a running client")
         << true << writtenArchive() << true << true << "success"
-        << live + QStringList{"keep", "keep/precious.txt"} + installed;
+        << live + QStringList{".mod.files", "keep", "keep/precious.txt"} + installed;
     QTest::newRow("unsafe archive")
         << true << ZipBuilder().addFile("../evil.txt", "evil").archive() << false << false
         << "failure: the archive holds an unsafe path: ../evil.txt" << QStringList();

@@ -60,7 +60,8 @@ QByteArray media(quint32 seed, int size)
 // The module in one of its versions. "new" changes a page in place (same size), rewrites
 // another, adds a page and changes a film, makes a folder of what was a link to another
 // folder (with a page the same as the one behind the link), and comes as zip64 behind a stub;
-// "conflict" is "new" with a file where the old version has a folder, which unpacking refuses;
+// "conflict" is "new" with a file where the old version has a folder, which unpacking refuses
+// while the folder holds a file of the user's;
 // "rewritten" is "new" with every film changed in place, most of the archive's bytes.
 QByteArray moduleArchive(const QString &version)
 {
@@ -183,10 +184,13 @@ QJsonObject DeltaUpdateTest::record(const QString &version, const QString &link)
 
 void DeltaUpdateTest::installOldVersion(const QString &scratch)
 {
-    const QString archive = scratch + QStringLiteral("/old.zip");
+    // Named as the module's own archive, so that it leaves the module's record.
+    const QString archive = scratch + QStringLiteral("/big.zip");
     writeFile(archive, moduleArchive(QStringLiteral("old")));
     QVERIFY(extractArchive(archive, m_library).ok);
     QVERIFY(LibraryIndex::merge(m_library, record(QStringLiteral("1.0"), QString())).ok);
+    // A file of the user's in a folder the old version installed keeps that folder.
+    writeFile(m_library + QStringLiteral("/big/old/mine.txt"), "the user's");
 }
 
 void DeltaUpdateTest::update_endsWithTheWholeArchivesTree_data()
@@ -227,11 +231,12 @@ void DeltaUpdateTest::update_endsWithTheWholeArchivesTree()
     // The tree the whole new archive gives, unpacked over the old version.
     const QString expected = scratch.filePath(QStringLiteral("expected"));
     QVERIFY(QDir().mkpath(expected));
-    writeFile(scratch.filePath(QStringLiteral("expected.zip")), moduleArchive("old"));
-    QVERIFY(extractArchive(scratch.filePath(QStringLiteral("expected.zip")), expected).ok);
-    writeFile(scratch.filePath(QStringLiteral("expected.zip")), archive);
-    QCOMPARE(extractArchive(scratch.filePath(QStringLiteral("expected.zip")), expected).ok,
-             installs);
+    const QString expectedArchive = scratch.filePath(QStringLiteral("big.zip"));
+    writeFile(expectedArchive, moduleArchive("old"));
+    QVERIFY(extractArchive(expectedArchive, expected).ok);
+    writeFile(expected + QStringLiteral("/big/old/mine.txt"), "the user's");
+    writeFile(expectedArchive, archive);
+    QCOMPARE(extractArchive(expectedArchive, expected).ok, installs);
 
     // The catalogue of the stand-in service: the module and its new archive.
     const QString catalogue = scratch.filePath(QStringLiteral("catalogue"));

@@ -1,12 +1,47 @@
 #include "worker/archiveextractor.h"
 
 #include "worker/archivestager.h"
+#include "worker/installrecord.h"
 #include "worker/stagedinstall.h"
 #include "worker/stagingfolder.h"
 #include "worker/ziparchivefile.h"
 
+#include <QDebug>
 #include <QDir>
 #include <QFileInfo>
+
+namespace {
+
+// What the archive installs: the whole version's files. An update by ranges brings an archive
+// of the changes only, and leaves the whole version's record beside it.
+InstallRecord newRecord(const QString &archivePath, const ZipDirectory &directory)
+{
+    InstallRecord pending;
+    if (QFileInfo::exists(InstallRecord::pendingPathFor(archivePath)) &&
+        pending.read(InstallRecord::pendingPathFor(archivePath)))
+        return pending;
+    return InstallRecord::fromDirectory(directory);
+}
+
+// What the previous version installed and this one does not hold, and the folders this one
+// has.
+void findStale(const InstallRecord &previous, const InstallRecord &next, QStringList *staleFiles,
+               QSet<QString> *newFolders)
+{
+    QSet<QString> nextFiles;
+    for (const InstallRecord::File &file : next.files()) {
+        nextFiles.insert(file.path);
+        for (QString folder = file.path.section(QLatin1Char('/'), 0, -2); !folder.isEmpty();
+             folder = folder.section(QLatin1Char('/'), 0, -2))
+            newFolders->insert(folder);
+    }
+    for (const InstallRecord::File &file : previous.files()) {
+        if (!nextFiles.contains(file.path))
+            staleFiles->append(file.path);
+    }
+}
+
+} // namespace
 
 ExtractResult extractArchive(const QString &archivePath, const QString &destination)
 {
@@ -31,9 +66,30 @@ ExtractResult extractArchive(const QString &archivePath, const QString &destinat
     if (!stager.stage(tree))
         return {false, stager.error(), stager.problem()};
 
+    // A module installed before records were kept has none: nothing of it is taken away.
+    const QString recordPath =
+        InstallRecord::pathFor(destination, InstallRecord::moduleIdOf(archivePath));
+    InstallRecord previous;
+    previous.read(recordPath);
+    const InstallRecord next = newRecord(archivePath, archive.directory());
+    QStringList staleFiles;
+    QSet<QString> newFolders;
+    findStale(previous, next, &staleFiles, &newFolders);
+    for (const ArchiveStager::Entry &entry : stager.entries()) {
+        if (archive.directory().entries().at(entry.index).kind() == ZipDirectory::Kind::Folder)
+            newFolders.insert(entry.path);
+    }
+
     StagedInstall install(tree, destination, setAside);
+    install.removeAlso(staleFiles, newFolders);
     if (!install.run())
         return {false, install.error(), QString()};
+    if (!next.write(recordPath)) {
+        // A record of the version before would take away the wrong files at the next update.
+        qWarning().noquote() << "The install record" << recordPath
+                             << "could not be written; the module is treated as having none";
+        QFile::remove(recordPath);
+    }
     return {true, QString(), QString()};
 }
 

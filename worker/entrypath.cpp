@@ -101,7 +101,8 @@ bool isClientFile(const QString &path, const QString &libraryIndexName, const QS
     };
     return is(libraryIndexName) || is(archiveName) ||
            top.startsWith(stagingPrefix, Qt::CaseInsensitive) ||
-           (top.startsWith(QLatin1Char('.')) && top.contains(partSuffix, Qt::CaseInsensitive));
+           (top.startsWith(QLatin1Char('.')) && (top.contains(partSuffix, Qt::CaseInsensitive) ||
+                                                 top.endsWith(recordSuffix, Qt::CaseInsensitive)));
 }
 
 } // namespace EntryPath

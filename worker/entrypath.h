@@ -11,9 +11,11 @@ namespace EntryPath {
 
 // Names of the client's own hidden files in the library folder: the staging folders of
 // extractions start with stagingPrefix; a partial download is "." + module id + partSuffix,
-// with its record's name after that.
+// with its record's name after that; what a module installed is "." + module id +
+// recordSuffix.
 inline const QString stagingPrefix = QStringLiteral(".unpack-");
 inline const QString partSuffix = QStringLiteral(".zip.part");
+inline const QString recordSuffix = QStringLiteral(".files");
 
 // The path below the destination that an entry name stands for, in "a/b/c" form with empty
 // and "." parts dropped: empty for the destination itself ("./"), nothing when the name is
@@ -30,7 +32,7 @@ bool linkStaysInside(const QString &linkPath, const QString &target);
 // Whether path (as relative() gives it) lies at or below one of the client's own files at the
 // top of the library folder, compared ignoring case: the library index, the archive being
 // unpacked (archiveName, empty when it lies elsewhere), the unpacking's staging folders and
-// the partial downloads.
+// the partial downloads and the install records.
 bool isClientFile(const QString &path, const QString &libraryIndexName, const QString &archiveName);
 
 } // namespace EntryPath

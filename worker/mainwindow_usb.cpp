@@ -36,5 +36,7 @@ void MainWindow::createUSB()
         QDir(usbDrivePath).mkdir(QStringLiteral("Tavro Modules"));
         writeLogMessage(QStringLiteral("Creating Module Folder: ") + target);
     }
+    // Damage found now shows in the library table while the copy runs.
+    checkLibrary();
     emit copyDirs(source, target);
 }

@@ -3,6 +3,7 @@
 #include "worker/archiveextractor.h"
 #include "worker/cataloguebaseurl.h"
 #include "worker/cataloguerequest.h"
+#include "worker/installrecord.h"
 #include "worker/librarycopier.h"
 
 #include <QDebug>
@@ -110,6 +111,7 @@ void Module::unzipFile(QString filename, QString directoryName)
     const ExtractResult result = extractArchive(filename, directoryName);
     // The archive has served its purpose whether or not it could be unpacked.
     QFile::remove(filename);
+    QFile::remove(InstallRecord::pendingPathFor(filename));
     if (!result.ok)
         qDebug().noquote() << "Unpacking" << filename << "failed:" << result.described();
     emit notifyFileDone(result.ok ? QStringLiteral("success")
@@ -126,6 +128,12 @@ void Module::checkArchive(QString filename)
 {
     const ExtractResult result = ::checkArchive(filename);
     emit archiveChecked(filename, result.ok ? QString() : result.described());
+}
+
+void Module::checkInstalled(InstalledCheck check)
+{
+    checkInstalledFiles(&check);
+    emit installedChecked(check);
 }
 
 void Module::copyDirectories(QString source, QString dest)

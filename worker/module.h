@@ -1,5 +1,6 @@
 #pragma once
 
+#include "worker/installedcheck.h"
 #include "worker/installedcomparison.h"
 
 #include <QJsonArray>
@@ -37,6 +38,8 @@ signals:
     // files, and whether an archive reads back whole (problem empty) or not.
     void installedCompared(InstalledComparison comparison);
     void archiveChecked(QString filename, QString problem);
+    // Which installed modules miss files or hold them cut short.
+    void installedChecked(InstalledCheck check);
 
 public slots:
     void getTopicList();
@@ -47,6 +50,7 @@ public slots:
     void unzipFile(QString filename, QString directoryName);
     void compareInstalled(InstalledComparison comparison);
     void checkArchive(QString filename);
+    void checkInstalled(InstalledCheck check);
     void copyDirectories(QString source, QString dest);
     bool copyRecursively(QString s, QString f);
 

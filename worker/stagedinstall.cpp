@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace {
 
 QString joined(const QString &folder, const QString &name)
@@ -27,14 +29,89 @@ StagedInstall::StagedInstall(const QString &stagedTree, const QString &destinati
 {
 }
 
+void StagedInstall::removeAlso(const QStringList &staleFiles, const QSet<QString> &newFolders)
+{
+    m_staleFiles = staleFiles;
+    m_newFolders = newFolders;
+}
+
 bool StagedInstall::run()
 {
     m_steps.clear();
     m_error.clear();
-    if (moveChildren(QString()))
+    m_folderNames.clear();
+    if (removeStale() && moveChildren(QString()))
         return true;
     undo();
     return false;
+}
+
+bool StagedInstall::removeStale()
+{
+    QSet<QString> emptied;
+    for (const QString &path : qAsConst(m_staleFiles)) {
+        if (!removeStaleFile(path))
+            return false;
+        for (QString folder = path.section(QLatin1Char('/'), 0, -2); !folder.isEmpty();
+             folder = folder.section(QLatin1Char('/'), 0, -2)) {
+            if (!m_newFolders.contains(folder))
+                emptied.insert(folder);
+        }
+    }
+    // The deepest first, so that a folder holding only emptied folders goes too. A folder the
+    // user put a file into stays, and so does its file.
+    QStringList folders = emptied.values();
+    std::sort(folders.begin(), folders.end(), [](const QString &a, const QString &b) {
+        return a.count(QLatin1Char('/')) > b.count(QLatin1Char('/'));
+    });
+    for (const QString &folder : qAsConst(folders)) {
+        const QString target = joined(m_destination, folder);
+        if (isRealFolder(QFileInfo(target)) && QDir().rmdir(target)) {
+            Step step;
+            step.target = target;
+            step.isFolder = true;
+            step.removed = true;
+            m_steps.append(step);
+        }
+    }
+    return true;
+}
+
+bool StagedInstall::removeStaleFile(const QString &relativePath)
+{
+    const QString folder = relativePath.section(QLatin1Char('/'), 0, -2);
+    const QString name = relativePath.section(QLatin1Char('/'), -1);
+    auto names = m_folderNames.find(folder);
+    if (names == m_folderNames.end()) {
+        // Only a folder of the library itself, never one reached through a link: the record
+        // is a file on disk and names nothing outside.
+        const QString path = joined(m_destination, folder);
+        const QString canonicalBase = QFileInfo(m_destination).canonicalFilePath();
+        const bool inside = !canonicalBase.isEmpty() &&
+                            QFileInfo(path).canonicalFilePath() == joined(canonicalBase, folder);
+        const QStringList listed =
+            inside ? QDir(path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
+                                          QDir::System)
+                   : QStringList();
+        names = m_folderNames.insert(folder, QSet<QString>(listed.begin(), listed.end()));
+    }
+    // Compared exactly, as the folder lists it: where names ignore case, "Guide.html" of the
+    // old version may be "guide.html" of the new one, which must stay.
+    const QString target = joined(m_destination, relativePath);
+    const QFileInfo existing(target);
+    if (!names->contains(name) || existing.isSymLink() || !existing.isFile())
+        return true;
+    Step step;
+    step.target = target;
+    step.removed = true;
+    step.setAside = m_setAsideFolder + QLatin1Char('/') + QString::number(m_setAsideCount++);
+    if (!QFile::rename(target, step.setAside)) {
+        m_error = QStringLiteral("%1 could not be removed").arg(relativePath);
+        return false;
+    }
+    names->remove(name);
+    m_steps.append(step);
+    return true;
 }
 
 bool StagedInstall::moveChildren(const QString &relativeFolder)
@@ -101,6 +178,14 @@ void StagedInstall::undo()
 {
     for (int i = m_steps.size() - 1; i >= 0; --i) {
         const Step &step = m_steps.at(i);
+        if (step.removed) {
+            const bool back = step.isFolder ? QDir().mkdir(step.target)
+                                            : QFile::rename(step.setAside, step.target);
+            if (!back)
+                qDebug().noquote()
+                    << "Could not put back" << step.target << "after a failed unpack";
+            continue;
+        }
         // A folder that moved in whole came from the archive, all of it.
         const bool removed =
             step.isFolder ? QDir(step.target).removeRecursively() : QFile::remove(step.target);

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QHash>
+#include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 class QFileInfo;
@@ -12,6 +15,10 @@ class QFileInfo;
 // folder, or a folder where it has a file, is never replaced: the move fails. The move is all
 // or nothing: when a step fails, every earlier step is undone and the destination is left as
 // it was.
+//
+// An update also takes away what the previous version installed and the new one does not
+// hold: those files, and then the folders they leave empty, go before the tree moves in (so
+// that a file can take the place of a folder the old version had), set aside with the rest.
 class StagedInstall
 {
 public:
@@ -20,6 +27,9 @@ public:
     StagedInstall(const QString &stagedTree, const QString &destination,
                   const QString &setAsideFolder);
 
+    // Files (paths below the destination, exactly as the old record spells them) to take away,
+    // and the folders of the new version, which stay even when they are left empty.
+    void removeAlso(const QStringList &staleFiles, const QSet<QString> &newFolders);
     bool run();
     QString error() const { return m_error; }
 
@@ -27,10 +37,13 @@ private:
     struct Step
     {
         QString target;
-        QString setAside; // where the replaced file went, if there was one
+        QString setAside; // where the replaced or removed file went, if there was one
         bool isFolder = false;
+        bool removed = false; // taken away, not moved in: undone by putting it back
     };
 
+    bool removeStale();
+    bool removeStaleFile(const QString &relativePath);
     bool moveChildren(const QString &relativeFolder);
     bool moveOne(const QFileInfo &staged, const QString &relativePath);
     void undo();
@@ -38,6 +51,9 @@ private:
     QString m_stagedTree;
     QString m_destination;
     QString m_setAsideFolder;
+    QStringList m_staleFiles;
+    QSet<QString> m_newFolders;
+    QHash<QString, QSet<QString>> m_folderNames; // names in a folder, read once
     QVector<Step> m_steps;
     int m_setAsideCount = 0;
     QString m_error;

@@ -5,7 +5,7 @@
 struct ClientOptions
 {
     QString archive;     // unpack: the module archive, inside the library folder
-    QString library;     // unpack: the library folder
+    QString library;     // unpack, check: the library folder
     QString moduleId;    // download: the module to fetch
     QString moduleName;  // download: its name in the topic view
     QString drive;       // copy: the drive folder chosen in the folder dialog
@@ -13,8 +13,8 @@ struct ClientOptions
     QString routes;      // list: the catalogue bodies to serve, one "path<TAB>file" a line
     QString topicName;   // list: the topic whose module list is timed
     int expectModules = 0;
-    int expectInstalled = 0;
-    int expectFlagged = 0;
+    int expectInstalled = 0; // list: index length; check: modules with a record
+    int expectFlagged = 0;   // list: rows to flag; check: files damaged
     int runs = 1;
     int milliseconds = 3000; // delay: how long to wait
     int stallMs = 0;         // download: the stall time-out, shortened through the test seam
@@ -27,3 +27,4 @@ int runDownload(const ClientOptions &options);
 int runCopy(const ClientOptions &options);
 int runList(const ClientOptions &options);
 int runDelay(const ClientOptions &options);
+int runCheck(const ClientOptions &options);

@@ -53,6 +53,7 @@ BenchConfig BenchConfig::small()
     config.libraryFiles = 200;
     config.listModules = 5000;
     config.listInstalled = 200;
+    config.checkModules = 200;
     return config;
 }
 
@@ -114,6 +115,8 @@ int Bench::run()
         caseUpdate();
     if (wanted(QStringLiteral("copy")))
         caseCopy();
+    if (wanted(QStringLiteral("check")))
+        caseCheck();
     stopService();
 
     std::printf("\nCorvelle benchmarks (%s mode, median of %d runs each side, after a warm-up run; "

@@ -43,6 +43,9 @@ struct BenchConfig
     int listModules = 50000;
     int listInstalled = 2000;
     int delayMilliseconds = 3000;
+    // The damage check's library: modules of some files each, with their install records.
+    int checkModules = 2000;
+    int checkFilesEach = 50;
 
     static BenchConfig full();
     static BenchConfig small();
@@ -90,6 +93,7 @@ private:
     void caseUpdate();
     bool prepareUpdates();
     void caseCopy();
+    void caseCheck();
 
     // The client's arguments for the window's download of the large module.
     QStringList downloadArguments() const;

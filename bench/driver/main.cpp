@@ -32,7 +32,7 @@ int main(int argc, char *argv[])
     const QCommandLineOption only(
         QStringLiteral("case"),
         QStringLiteral("Run only this case (startup, delay, list, "
-                       "unpack, download, update, copy); may be repeated."),
+                       "unpack, download, update, copy, check); may be repeated."),
         QStringLiteral("name"));
     const QCommandLineOption scratch(
         QStringLiteral("scratch"),

@@ -1,0 +1,65 @@
+#include "worker/installedcheck.h"
+
+#include "library/archivepath.h"
+#include "library/libraryindex.h"
+#include "worker/foldersizes.h"
+#include "worker/installrecord.h"
+
+#include <QDebug>
+#include <QFileInfo>
+
+namespace {
+
+QStringList indexedModules(const QString &libraryFolder)
+{
+    QVector<LibraryIndex::Line> lines;
+    const LibraryIndex::Result read = LibraryIndex::read(libraryFolder, &lines);
+    if (!read.ok && QFileInfo::exists(LibraryIndex::path(libraryFolder)))
+        qDebug().noquote() << read.error;
+    QStringList ids;
+    for (const LibraryIndex::Line &line : qAsConst(lines)) {
+        if (line.isRecord)
+            ids.append(line.record.value(QStringLiteral("_id")).toString());
+    }
+    return ids;
+}
+
+} // namespace
+
+void checkInstalledFiles(InstalledCheck *check)
+{
+    check->damaged.clear();
+    const QStringList ids =
+        check->moduleIds.isEmpty() ? indexedModules(check->libraryFolder) : check->moduleIds;
+    for (const QString &id : ids) {
+        if (!ArchivePath::isSafeModuleId(id))
+            continue;
+        const QString recordPath = InstallRecord::pathFor(check->libraryFolder, id);
+        InstallRecord record;
+        if (!QFileInfo::exists(recordPath) || !record.read(recordPath))
+            continue;
+        // Each folder is opened once for all its files.
+        QHash<QString, QStringList> names;
+        QHash<QString, QVector<quint64>> expected;
+        for (const InstallRecord::File &file : record.files()) {
+            const int slash = file.path.lastIndexOf(QLatin1Char('/'));
+            const QString folder = slash < 0 ? QString() : file.path.left(slash);
+            names[folder].append(file.path.mid(slash + 1));
+            expected[folder].append(file.size);
+        }
+        int damaged = 0;
+        for (auto folder = names.cbegin(); folder != names.cend(); ++folder) {
+            const QVector<qint64> sizes = FolderSizes::of(
+                check->libraryFolder + QLatin1Char('/') + folder.key(), folder.value());
+            const QVector<quint64> &wanted = expected[folder.key()];
+            for (int i = 0; i < sizes.size(); ++i) {
+                if (sizes.at(i) < 0 || quint64(sizes.at(i)) != wanted.at(i))
+                    ++damaged;
+            }
+        }
+        if (damaged > 0)
+            qDebug().noquote() << "Module" << id << "has" << damaged
+                               << "files missing or cut short";
+        check->damaged.insert(id, damaged);
+    }
+}
