@@ -270,6 +270,12 @@ void TestUsbView::copyOntoARealDrive_data()
         << "" << QStringList{"Cannot copy guide.html to …Guide.html"}
         << QStringList{"Guide.html", "Malaria/index.html"}
         << "The copy is incomplete: 1 file could not be copied.";
+    // FAT upper-cases "ı" and "i" alike, where Unicode case folding keeps them apart.
+    QTest::newRow("names the drive folds into one")
+        << "FAT32" << QVariantMap{{"i.html", 0}, {"ı.html", 0}, {"Malaria/index.html", 0}} << ""
+        << QStringList{"Cannot copy ı.html to …i.html"}
+        << QStringList{"i.html", "Malaria/index.html"}
+        << "The copy is incomplete: 1 file could not be copied.";
     QTest::newRow("names the drive cannot hold")
         << "FAT32"
         << QVariantMap{{"a:b.html", 0},       {"what?.html", 0}, {"star*.html", 0},

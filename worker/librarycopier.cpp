@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QHash>
 #include <QLocale>
 #include <QTemporaryFile>
 
@@ -132,7 +133,10 @@ void LibraryCopier::planEntries(const QFileInfo &folder, const QString &target)
     std::sort(entries.begin(), entries.end(), [](const QFileInfo &a, const QFileInfo &b) {
         return DriveName::comesBefore(a.fileName(), b.fileName());
     });
-    QString lastName;
+    // The names already taken in this folder, as the drive compares them. The walk's order
+    // ignores case as Unicode folds it, which need not put two names the drive takes for one
+    // side by side.
+    QHash<QString, QString> taken;
     for (const QFileInfo &entry : entries) {
         const QString name = entry.fileName();
         if (entry.isDir()) {
@@ -145,8 +149,9 @@ void LibraryCopier::planEntries(const QFileInfo &folder, const QString &target)
         }
         const QString entryTarget = target + QLatin1Char('/') + name;
         QString refusal = DriveName::problem(name);
-        if (refusal.isEmpty() && !lastName.isEmpty() && DriveName::sameOnDrive(name, lastName))
-            refusal = QStringLiteral("a thumb drive takes it for ") + lastName +
+        const QString onDrive = DriveName::onDrive(name);
+        if (refusal.isEmpty() && taken.contains(onDrive))
+            refusal = QStringLiteral("a thumb drive takes it for ") + taken.value(onDrive) +
                       QStringLiteral(", as their names differ only in case");
         if (refusal.isEmpty() && !entry.isDir() && entry.size() > DriveName::largestFile)
             refusal = QStringLiteral("it takes ") + dataSize(entry.size()) +
@@ -168,7 +173,7 @@ void LibraryCopier::planEntries(const QFileInfo &folder, const QString &target)
             m_steps.append(refused);
             continue;
         }
-        lastName = name;
+        taken.insert(onDrive, name);
         const QString line =
             QStringLiteral("Copying ") + name + QStringLiteral(" to ") + entryTarget;
         if (entry.isDir()) {
