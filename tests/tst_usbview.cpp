@@ -276,6 +276,10 @@ void TestUsbView::copyOntoARealDrive_data()
         << QStringList{"Cannot copy ı.html to …i.html"}
         << QStringList{"i.html", "Malaria/index.html"}
         << "The copy is incomplete: 1 file could not be copied.";
+    const QString longName = QString(250, QLatin1Char('n')) + QStringLiteral(".html");
+    QTest::newRow("names of 249 and 255 characters")
+        << "FAT32" << QVariantMap{{longName, 0}, {longName.mid(6), 0}} << "" << QStringList()
+        << QStringList{longName, longName.mid(6)} << "Modules copied!";
     QTest::newRow("names the drive cannot hold")
         << "FAT32"
         << QVariantMap{{"a:b.html", 0},       {"what?.html", 0}, {"star*.html", 0},

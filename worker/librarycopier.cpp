@@ -319,9 +319,11 @@ LibraryCopier::Written LibraryCopier::writeCopy(const QFileInfo &source, const Q
     QFile in(source.filePath());
     if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return failed(in, QStringLiteral("the library's file could not be read"));
-    // Written beside the target under a name of its own and renamed into place only when
-    // complete; a copy that fails on the way is removed with the object.
-    QTemporaryFile out(target + QStringLiteral(".XXXXXX"));
+    // Written beside the target under a short name of its own and renamed into place only when
+    // complete; a copy that fails on the way is removed with the object. The target's own name
+    // with a suffix could pass the 255 characters a FAT name may have.
+    QTemporaryFile out(target.left(target.lastIndexOf(QLatin1Char('/')) + 1) + temporaryPrefix +
+                       QStringLiteral("XXXXXX"));
     const QString notWritten = QStringLiteral("the drive could not be written");
     if (!out.open())
         return failed(out, notWritten);

@@ -35,6 +35,9 @@ public:
     // The library's files that the last copy did not bring onto the drive.
     int filesLeftOut() const { return m_filesLeftOut; }
 
+    // Files being written on the drive start with this name until they are complete.
+    static inline const QString temporaryPrefix = QStringLiteral(".copy-");
+
     // FAT drives keep modification times to two seconds only.
     static constexpr qint64 timeToleranceMs = 2000;
 
