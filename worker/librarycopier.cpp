@@ -2,6 +2,7 @@
 
 #include "worker/diskspace.h"
 #include "worker/drivename.h"
+#include "worker/uncachedfile.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -63,11 +64,13 @@ bool LibraryCopier::copyRecursively(const QString &source, const QString &target
 {
     m_walk.clear();
     m_steps.clear();
+    m_written.clear();
     m_filesLeftOut = 0;
     const QFileInfo root(source);
     if (!root.isDir()) {
         QString problem;
-        const bool copied = copyFile(root, target, &problem) == Written::Copied;
+        const Written written = copyFile(root, target, &problem);
+        const bool copied = written == Written::Copied || written == Written::Unchanged;
         if (!copied) {
             qDebug().noquote() << "Not copying" << root.filePath() << "-" << problem;
             m_filesLeftOut = root.exists() ? 1 : 0;
@@ -95,7 +98,9 @@ bool LibraryCopier::copyRecursively(const QString &source, const QString &target
         } else {
             QString problem;
             const Written written = copyFile(step.source, step.target, &problem);
-            if (written == Written::Failed) {
+            if (written == Written::Copied) {
+                m_written.append(at);
+            } else if (written == Written::Failed) {
                 log(QStringLiteral("Could not copy ") + step.source.fileName() +
                     QStringLiteral(" to ") + step.target + QStringLiteral(": ") + problem +
                     QLatin1Char('.'));
@@ -109,6 +114,7 @@ bool LibraryCopier::copyRecursively(const QString &source, const QString &target
             }
         }
     }
+    checkCopies();
     return true;
 }
 
@@ -252,7 +258,7 @@ LibraryCopier::Written LibraryCopier::copyFile(const QFileInfo &source, const QS
             return Written::Failed;
         }
         if (isUpToDate(source, existing))
-            return Written::Copied;
+            return Written::Unchanged;
     }
     return writeCopy(source, target, existing.exists(), problem);
 }
@@ -381,4 +387,78 @@ void LibraryCopier::log(const QString &line) const
 {
     if (m_log)
         m_log(line);
+}
+
+void LibraryCopier::checkCopies()
+{
+    if (m_written.isEmpty())
+        return;
+    log(QStringLiteral("Checking the copy..."));
+    QVector<int> differing = differingCopies();
+    if (!differing.isEmpty()) {
+        for (const int at : qAsConst(differing)) {
+            const Step &step = m_steps.at(at);
+            QString problem;
+            if (writeCopy(step.source, step.target, QFileInfo::exists(step.target), &problem) !=
+                Written::Copied)
+                qDebug().noquote() << "Could not write" << step.target << "again -" << problem;
+        }
+        // All of them once more: a drive that wraps its writes around spoils earlier files
+        // with every file written again.
+        differing = differingCopies();
+    }
+    for (const int at : qAsConst(differing)) {
+        const Step &step = m_steps.at(at);
+        log(QStringLiteral("Could not copy ") + step.source.fileName() + QStringLiteral(" to ") +
+            step.target + QStringLiteral(": the drive gives back other bytes than were written."));
+        // Left in place, the spoilt copy would pass for the library's file the next time.
+        if (!QFile::remove(step.target))
+            qDebug() << "Could not remove the spoilt copy" << step.target;
+        ++m_filesLeftOut;
+    }
+}
+
+QVector<int> LibraryCopier::differingCopies()
+{
+    qint64 toGo = 0;
+    for (const int at : qAsConst(m_written))
+        toGo += m_steps.at(at).source.size();
+    QVector<int> differing;
+    for (const int at : qAsConst(m_written)) {
+        const Step &step = m_steps.at(at);
+        if (!readsBack(step, toGo))
+            differing.append(at);
+        toGo -= step.source.size();
+    }
+    return differing;
+}
+
+bool LibraryCopier::readsBack(const Step &step, qint64 toGo)
+{
+    UncachedFile copy(step.target);
+    QFile ours(step.source.filePath());
+    if (!copy.open() || !ours.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        qDebug().noquote() << "Could not read back" << step.target << "-" << copy.errorString()
+                           << ours.errorString();
+        return false;
+    }
+    if (m_buffer.size() < UncachedFile::blockSize)
+        m_buffer.resize(UncachedFile::blockSize);
+    qint64 done = 0;
+    for (;;) {
+        working(toGo - done);
+        const char *block = nullptr;
+        const qint64 got = copy.read(&block);
+        if (got < 0 || ours.read(m_buffer.data(), got) != got)
+            return false;
+        if (got == 0)
+            break;
+        if (std::memcmp(m_buffer.constData(), block, size_t(got)) != 0) {
+            qDebug().noquote() << "The drive gives back other bytes for" << step.target
+                               << "from byte" << done;
+            return false;
+        }
+        done += got;
+    }
+    return done == step.source.size() && ours.atEnd();
 }

@@ -16,6 +16,11 @@
 // next time. Each file is written under a temporary name and renamed into place, so an
 // interrupted copy never leaves a half-written file under the real name.
 //
+// Drives lie: a counterfeit one wraps its writes over earlier files, a worn one gives back
+// other bytes. Once everything is written, every file written is read back from the drive
+// itself, past the system's cache, and compared with the library's; a file that differs is
+// written once more, and left out when it still differs.
+//
 // Names and sizes are judged as a FAT32 drive read on Windows needs them, on any drive: what
 // such a drive cannot hold is left out with a line that says why. A library known to exceed
 // the drive's free space is not copied at all, and a drive that fills up stops the copy.
@@ -53,7 +58,8 @@ private:
         int files = 1; // the library's files a refused step leaves out
         int end = 0;   // for a folder: the step after the last one inside it
     };
-    enum class Written { Copied, Failed, DriveFull };
+    // Copied: written in this copy; Unchanged: the drive's copy was the library's file already.
+    enum class Written { Copied, Unchanged, Failed, DriveFull };
 
     void planFolder(const QFileInfo &source, const QString &target, const QString &line);
     void planEntries(const QFileInfo &folder, const QString &target);
@@ -67,6 +73,13 @@ private:
     Written writeCopy(const QFileInfo &source, const QString &target, bool replacing,
                       QString *problem);
     int filesIn(int from, int to) const;
+    // Reads back from the drive every file written in this copy, writes once more those that
+    // came back otherwise, and counts those that still do among the files left out.
+    void checkCopies();
+    QVector<int> differingCopies();
+    // Whether the drive gives back the library's bytes for the step's copy. toGo: the bytes
+    // still to read back, for working().
+    bool readsBack(const Step &step, qint64 toGo);
     void log(const QString &line) const;
 
     std::function<void(const QString &)> m_log;
@@ -81,5 +94,6 @@ private:
     QStringList m_walk;
     QString m_targetRoot;
     QVector<Step> m_steps;
+    QVector<int> m_written; // the steps whose files this copy wrote
     int m_filesLeftOut = 0;
 };
