@@ -1,5 +1,6 @@
 #include "worker/librarycopier.h"
 
+#include "worker/crc32.h"
 #include "worker/diskspace.h"
 #include "worker/drivename.h"
 #include "worker/uncachedfile.h"
@@ -11,6 +12,7 @@
 #include <QFile>
 #include <QHash>
 #include <QLocale>
+#include <QSet>
 #include <QTemporaryFile>
 
 #include <algorithm>
@@ -78,12 +80,16 @@ bool LibraryCopier::copyRecursively(const QString &source, const QString &target
         return copied;
     }
 
+    m_target = target;
     m_targetRoot = QFileInfo(target).canonicalFilePath();
     planFolder(root, target, QString());
     if (!fitsOnDrive(target)) {
         m_filesLeftOut = filesIn(0, m_steps.size());
         return true;
     }
+    m_record.load(target);
+    // First, so that a folder the library turned into a file makes way for it.
+    removeDropped(false);
     for (int at = 0; at < m_steps.size(); ++at) {
         const Step &step = m_steps.at(at);
         if (!step.line.isEmpty())
@@ -100,6 +106,8 @@ bool LibraryCopier::copyRecursively(const QString &source, const QString &target
             const Written written = copyFile(step.source, step.target, &problem);
             if (written == Written::Copied) {
                 m_written.append(at);
+            } else if (written == Written::Unchanged) {
+                claim(step);
             } else if (written == Written::Failed) {
                 log(QStringLiteral("Could not copy ") + step.source.fileName() +
                     QStringLiteral(" to ") + step.target + QStringLiteral(": ") + problem +
@@ -114,7 +122,10 @@ bool LibraryCopier::copyRecursively(const QString &source, const QString &target
             }
         }
     }
+    // Once more for pages renamed only in case, which stand beside their new name only now.
+    removeDropped(true);
     checkCopies();
+    m_record.save(target);
     return true;
 }
 
@@ -389,6 +400,119 @@ void LibraryCopier::log(const QString &line) const
         m_log(line);
 }
 
+QString LibraryCopier::below(const QString &target) const
+{
+    return target.mid(m_target.size() + 1);
+}
+
+bool LibraryCopier::crcOf(const QString &path, quint32 *crc)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return false;
+    if (m_buffer.isEmpty())
+        m_buffer.resize(blockSize);
+    Crc32 sum;
+    for (;;) {
+        working(file.size() - file.pos());
+        const qint64 got = file.read(m_buffer.data(), blockSize);
+        if (got < 0)
+            return false;
+        if (got == 0)
+            break;
+        sum.update(m_buffer.constData(), got);
+    }
+    *crc = sum.value();
+    return true;
+}
+
+void LibraryCopier::claim(const Step &step)
+{
+    // A copy that stands as the library's file does is the library's file, whoever put it
+    // there: the copy takes it over as its own, once.
+    const QString path = below(step.target);
+    DriveRecord::Copy copy;
+    copy.size = step.source.size();
+    if (m_record.contains(path) && m_record.copy(path).size == copy.size)
+        return;
+    if (crcOf(step.source.filePath(), &copy.crc))
+        m_record.insert(path, copy);
+}
+
+bool LibraryCopier::isOurs(const QString &path, const DriveRecord::Copy &copy)
+{
+    const QFileInfo file(path);
+    // A link on the drive, here or above, leads out of the folder the copy may touch.
+    if (file.isSymLink() || !file.isFile() || file.size() != copy.size ||
+        !file.canonicalFilePath().startsWith(m_targetRoot + QLatin1Char('/')))
+        return false;
+    quint32 crc = 0;
+    return crcOf(path, &crc) && crc == copy.crc;
+}
+
+void LibraryCopier::removeDropped(bool afterCopy)
+{
+    // Names as the drive compares them: a page renamed only in case is the same file there.
+    QHash<QString, QString> files; // as the drive compares it -> as the library names it
+    QSet<QString> folders;
+    QSet<QString> modules;
+    for (int at = 1; at < m_steps.size(); ++at) {
+        const QString path = DriveName::onDrive(below(m_steps.at(at).target));
+        if (m_steps.at(at).kind != Step::Folder) {
+            files.insert(path, below(m_steps.at(at).target));
+        } else {
+            folders.insert(path);
+            if (!path.contains(QLatin1Char('/')))
+                modules.insert(path);
+        }
+    }
+    QStringList recorded = m_record.copies().keys();
+    std::sort(recorded.begin(), recorded.end());
+    for (const QString &path : qAsConst(recorded)) {
+        // Only inside the module folders the copy keeps: whatever else is on the drive, and
+        // what someone changed since the copy wrote it, is not the copy's to remove.
+        const QString key = DriveName::onDrive(path);
+        const int slash = key.indexOf(QLatin1Char('/'));
+        if (slash < 0 || !modules.contains(key.left(slash)))
+            continue;
+        if (files.contains(key) && !isCaseTwin(path, files.value(key))) {
+            // Where the drive tells no case apart, the file now has the library's name.
+            if (afterCopy && files.value(key) != path)
+                m_record.remove(path);
+            continue;
+        }
+        const QString onDrive = m_target + QLatin1Char('/') + path;
+        if (!isOurs(onDrive, m_record.copy(path))) {
+            m_record.remove(path);
+            continue;
+        }
+        if (!QFile::remove(onDrive)) {
+            qDebug() << "Could not remove" << onDrive << "which the library no longer has";
+            continue;
+        }
+        m_record.remove(path);
+        log(QStringLiteral("Removing ") + path + QStringLiteral(" from ") + m_target +
+            QStringLiteral(": the library no longer has it."));
+        // Folders left empty go too, unless the library still has them.
+        for (QString folder = path.left(path.lastIndexOf(QLatin1Char('/')));
+             folder.contains(QLatin1Char('/')) && !folders.contains(DriveName::onDrive(folder)) &&
+             QDir(m_target).rmdir(folder);
+             folder = folder.left(folder.lastIndexOf(QLatin1Char('/')))) {
+        }
+    }
+}
+
+bool LibraryCopier::isCaseTwin(const QString &recorded, const QString &library) const
+{
+    // On a drive that tells case apart, a page renamed only in case stands beside the old one.
+    if (recorded == library)
+        return false;
+    const QString folder = recorded.left(recorded.lastIndexOf(QLatin1Char('/')));
+    const QStringList names = QDir(m_target + QLatin1Char('/') + folder).entryList(QDir::Files);
+    return names.contains(recorded.section(QLatin1Char('/'), -1)) &&
+           names.contains(library.section(QLatin1Char('/'), -1));
+}
+
 void LibraryCopier::checkCopies()
 {
     if (m_written.isEmpty())
@@ -414,6 +538,7 @@ void LibraryCopier::checkCopies()
         // Left in place, the spoilt copy would pass for the library's file the next time.
         if (!QFile::remove(step.target))
             qDebug() << "Could not remove the spoilt copy" << step.target;
+        m_record.remove(below(step.target));
         ++m_filesLeftOut;
     }
 }
@@ -426,14 +551,18 @@ QVector<int> LibraryCopier::differingCopies()
     QVector<int> differing;
     for (const int at : qAsConst(m_written)) {
         const Step &step = m_steps.at(at);
-        if (!readsBack(step, toGo))
+        DriveRecord::Copy copy;
+        copy.size = step.source.size();
+        if (readsBack(step, toGo, &copy.crc))
+            m_record.insert(below(step.target), copy);
+        else
             differing.append(at);
-        toGo -= step.source.size();
+        toGo -= copy.size;
     }
     return differing;
 }
 
-bool LibraryCopier::readsBack(const Step &step, qint64 toGo)
+bool LibraryCopier::readsBack(const Step &step, qint64 toGo, quint32 *crc)
 {
     UncachedFile copy(step.target);
     QFile ours(step.source.filePath());
@@ -444,6 +573,7 @@ bool LibraryCopier::readsBack(const Step &step, qint64 toGo)
     }
     if (m_buffer.size() < UncachedFile::blockSize)
         m_buffer.resize(UncachedFile::blockSize);
+    Crc32 sum;
     qint64 done = 0;
     for (;;) {
         working(toGo - done);
@@ -458,7 +588,9 @@ bool LibraryCopier::readsBack(const Step &step, qint64 toGo)
                                << "from byte" << done;
             return false;
         }
+        sum.update(block, got);
         done += got;
     }
+    *crc = sum.value();
     return done == step.source.size() && ours.atEnd();
 }
