@@ -394,9 +394,15 @@ void TestLibraryCopier::recordLeadingOutOfTheDriveFolderRemovesNothing()
               line + "M/../../outside/victim.txt\n" + line + "M/link/victim.txt\n");
 
     copy();
+    // A record that is a link would be written through to its target.
+    QVERIFY(QFile::remove(m_target + "/" + DriveRecord::fileName));
+    QVERIFY(QFile::link(outside + "/victim.txt", m_target + "/" + DriveRecord::fileName));
+    writeFile(m_library + "/M/page.html", "page");
+    copy();
 
     QCOMPARE(fileContent(outside + "/victim.txt"), QByteArray("victim"));
     QVERIFY(QFileInfo(m_target + "/M/link").isSymLink());
+    QVERIFY(!QFileInfo(m_target + "/" + DriveRecord::fileName).isSymLink());
 }
 
 void TestLibraryCopier::driveEntryOfAnotherKindIsLeftAlone()

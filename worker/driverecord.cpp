@@ -4,6 +4,7 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringList>
 
@@ -13,7 +14,16 @@ void DriveRecord::load(const QString &folder)
 {
     m_copies.clear();
     QFile file(folder + QLatin1Char('/') + fileName);
-    m_existed = file.open(QIODevice::ReadOnly);
+    // A link is nothing the copy wrote; it is replaced by the record when that is saved.
+    m_existed = !QFileInfo(file).isSymLink() && file.open(QIODevice::ReadOnly);
+    // A library of 100,000 files takes some 8 MB; anything far larger is not a record.
+    const qint64 largest = 256 * 1024 * 1024;
+    if (m_existed && file.size() > largest) {
+        qWarning().noquote() << "Ignoring the drive's copy record in" << folder
+                             << "- it is too large to be one:" << file.size() << "bytes";
+        m_loaded.clear();
+        return;
+    }
     m_loaded = m_existed ? file.readAll() : QByteArray();
     const QList<QByteArray> lines = m_loaded.split('\n');
     for (const QByteArray &line : lines) {
@@ -48,7 +58,13 @@ bool DriveRecord::save(const QString &folder)
     const QByteArray content = text();
     if (content == m_loaded && (m_existed || content.isEmpty()))
         return true;
-    QSaveFile file(folder + QLatin1Char('/') + fileName);
+    const QString path = folder + QLatin1Char('/') + fileName;
+    // The saved file would replace whatever a link there points to, outside the drive folder.
+    if (QFileInfo(path).isSymLink() && !QFile::remove(path)) {
+        qWarning().noquote() << "Could not replace the link" << path << "with the copy's record";
+        return false;
+    }
+    QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() ||
         !file.commit()) {
         qWarning().noquote() << "Could not write the drive's copy record in" << folder << "-"
