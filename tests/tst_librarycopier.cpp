@@ -1,6 +1,9 @@
 #include "support/files.h"
+#include "support/scratchdrive.h"
 #include "support/testcataloguebaseurl.h"
 #include "support/testenvironment.h"
+#include "worker/crc32.h"
+#include "worker/driverecord.h"
 #include "worker/librarycopier.h"
 #include "worker/module.h"
 
@@ -27,6 +30,14 @@ QDateTime modifiedOf(const QString &path)
     return QFileInfo(path).lastModified();
 }
 
+// The drive folder's snapshot without the copy's own record.
+QMap<QString, QByteArray> copies(const QString &target)
+{
+    QMap<QString, QByteArray> files = snapshot(target);
+    files.remove(DriveRecord::fileName);
+    return files;
+}
+
 } // namespace
 
 class TestLibraryCopier : public QObject
@@ -48,6 +59,9 @@ private slots:
     void unchangedFileIsNotRewritten_data();
     void unchangedFileIsNotRewritten();
     void filesOnlyOnTheDriveStay();
+    void filesTheLibraryDroppedLeaveTheDrive_data();
+    void filesTheLibraryDroppedLeaveTheDrive();
+    void recordLeadingOutOfTheDriveFolderRemovesNothing();
     void driveEntryOfAnotherKindIsLeftAlone();
     void driveLinksAreNotWrittenThrough();
     void targetThatCannotBeWrittenStillWalksTheLibrary();
@@ -124,9 +138,10 @@ void TestLibraryCopier::firstCopyLogsEveryStepInNameOrder()
                         "Creating Module Folder: " + t + "/Malaria",
                         "Copying index.html to " + t + "/Malaria/index.html",
                         "Copying tavro-modules.txt to " + t + "/tavro-modules.txt",
+                        "Checking the copy...",
                     }));
     QVERIFY(result);
-    QCOMPARE(snapshot(m_target), snapshot(m_library));
+    QCOMPARE(copies(m_target), snapshot(m_library));
     QCOMPARE(modifiedOf(t + "/Malaria/index.html"), modifiedOf(m_library + "/Malaria/index.html"));
     QCOMPARE(QFileInfo(t + "/Malaria/index.html").permissions(),
              QFileInfo(m_library + "/Malaria/index.html").permissions());
@@ -158,8 +173,8 @@ void TestLibraryCopier::hiddenEntriesStayBehind()
 
     for (const QString &line : lines)
         QVERIFY2(!line.contains(QLatin1String("/.")), qPrintable(line));
-    QCOMPARE(snapshot(m_target), (QMap<QString, QByteArray>{{"Malaria", "folder"},
-                                                            {"Malaria/index.html", "file:shown"}}));
+    QCOMPARE(copies(m_target), (QMap<QString, QByteArray>{{"Malaria", "folder"},
+                                                          {"Malaria/index.html", "file:shown"}}));
 }
 
 void TestLibraryCopier::emptyLibraryGivesOnlyTheFolderLine_data()
@@ -181,14 +196,14 @@ void TestLibraryCopier::emptyLibraryGivesOnlyTheFolderLine()
     QCOMPARE(copy(&result), QStringList{line + m_target});
     QVERIFY(result);
     QVERIFY(QFileInfo(m_target).isDir());
-    QVERIFY(snapshot(m_target).isEmpty());
+    QVERIFY(copies(m_target).isEmpty());
 }
 
 void TestLibraryCopier::repeatedCopyFindsEveryFolderInPlace()
 {
     makeExampleLibrary();
     copy();
-    const QMap<QString, QByteArray> first = snapshot(m_target);
+    const QMap<QString, QByteArray> first = copies(m_target);
 
     const QStringList lines = copy();
 
@@ -200,7 +215,7 @@ void TestLibraryCopier::repeatedCopyFindsEveryFolderInPlace()
                         "Copying index.html to " + t + "/Malaria/index.html",
                         "Copying tavro-modules.txt to " + t + "/tavro-modules.txt",
                     }));
-    QCOMPARE(snapshot(m_target), first);
+    QCOMPARE(copies(m_target), first);
 }
 
 void TestLibraryCopier::changedFileIsBroughtUpToDate_data()
@@ -241,7 +256,7 @@ void TestLibraryCopier::changedFileIsBroughtUpToDate()
     QCOMPARE(fileContent(m_target + "/" + file), content);
     QCOMPARE(modifiedOf(m_target + "/" + file), modifiedOf(source));
     // Nothing is left beside the copies, such as the partly written file.
-    QCOMPARE(snapshot(m_target), snapshot(m_library));
+    QCOMPARE(copies(m_target), snapshot(m_library));
 }
 
 void TestLibraryCopier::unchangedFileIsNotRewritten_data()
@@ -291,7 +306,103 @@ void TestLibraryCopier::filesOnlyOnTheDriveStay()
     expected.insert("Malaria/extra.html", "file:extra");
     expected.insert("Old Module", "folder");
     expected.insert("Old Module/index.html", "file:old");
-    QCOMPARE(snapshot(m_target), expected);
+    QCOMPARE(copies(m_target), expected);
+}
+
+void TestLibraryCopier::filesTheLibraryDroppedLeaveTheDrive_data()
+{
+    QTest::addColumn<QStringList>("first");  // the library's files at the first copy
+    QTest::addColumn<QStringList>("second"); // and at the second
+    QTest::addColumn<QString>("changed");    // a drive file someone changes in between
+    QTest::addColumn<QStringList>("kept");   // the drive's files besides the second library's
+    QTest::addColumn<bool>("fat32");         // on a FAT32 drive rather than a folder
+    // notes.txt lies outside the module folders: the drive keeps it whatever the library does.
+    const QStringList m = {"M/index.html", "M/old.html", "M/sub/page.html", "notes.txt"};
+    const QStringList notes = {"notes.txt"};
+    QTest::newRow("page dropped") << m << QStringList{"M/index.html", "M/sub/page.html"} << ""
+                                  << notes << false;
+    QTest::newRow("folder dropped")
+        << m << QStringList{"M/index.html", "M/old.html"} << "" << notes << false;
+    QTest::newRow("page renamed only in case")
+        << m << QStringList{"M/index.html", "M/OLD.html", "M/sub/page.html"} << "" << notes
+        << false;
+    QTest::newRow("folder turned into a file")
+        << m << QStringList{"M/index.html", "M/sub"} << "" << notes << false;
+    QTest::newRow("page changed on the drive since")
+        << m << QStringList{"M/index.html"} << "M/old.html"
+        << QStringList{"M/old.html", "notes.txt"} << false;
+    QTest::newRow("module dropped") << m << QStringList{"N/index.html"} << "" << m << false;
+    QTest::newRow("page dropped, FAT32")
+        << m << QStringList{"M/index.html", "M/sub/page.html"} << "" << notes << true;
+    QTest::newRow("page renamed only in case, FAT32")
+        << m << QStringList{"M/index.html", "M/OLD.html", "M/sub/page.html"} << "" << notes << true;
+}
+
+void TestLibraryCopier::filesTheLibraryDroppedLeaveTheDrive()
+{
+    QFETCH(QStringList, first);
+    QFETCH(QStringList, second);
+    QFETCH(QString, changed);
+    QFETCH(QStringList, kept);
+    QFETCH(bool, fat32);
+    ScratchDrive drive;
+    QString missing;
+    if (fat32 && !drive.mountFat32(40 << 20, &missing))
+        QSKIP(qPrintable(QStringLiteral("No FAT32 drive can be mounted here: ") + missing));
+    if (fat32)
+        m_target = drive.path() + QStringLiteral("/Tavro Modules");
+    for (const QString &file : first)
+        writeFile(m_library + "/" + file, file.toUtf8());
+    copy();
+    QVERIFY(QDir(m_library).removeRecursively());
+    // The new version of every file has a new size, as the copy tells a change by it.
+    for (const QString &file : second)
+        writeFile(m_library + "/" + file, file.toUtf8() + " 2");
+    if (!changed.isEmpty())
+        writeFile(m_target + "/" + changed, "someone else's");
+
+    copy();
+
+    QMap<QString, QByteArray> expected;
+    for (const QString &file : kept)
+        expected.insert(file, file == changed ? "someone else's" : file.toUtf8());
+    for (const QString &file : second)
+        expected.insert(file, file.toUtf8() + " 2");
+    QMap<QString, QByteArray> onDrive = filesUnder(m_target);
+    onDrive.remove(DriveRecord::fileName);
+    QCOMPARE(onDrive, expected);
+    // No folder stays behind that neither the library nor a kept file needs.
+    const QStringList needed =
+        QStringList(expected.keys()).replaceInStrings(QRegularExpression("/[^/]*$"), "");
+    const QMap<QString, QByteArray> entries = copies(m_target);
+    for (auto entry = entries.cbegin(); entry != entries.cend(); ++entry)
+        QVERIFY2(entry.value() != "folder" || needed.contains(entry.key()) ||
+                     QFileInfo(m_library + "/" + entry.key()).isDir(),
+                 qPrintable(entry.key()));
+}
+
+void TestLibraryCopier::recordLeadingOutOfTheDriveFolderRemovesNothing()
+{
+    writeFile(m_library + "/M/index.html", "index");
+    const QString outside = m_root->path() + QStringLiteral("/outside");
+    writeFile(outside + "/victim.txt", "victim");
+    QVERIFY(QDir().mkpath(m_target + "/M"));
+    QVERIFY(QFile::link(outside, m_target + "/M/link"));
+    // A record as a hostile drive might carry it, naming the file outside in two ways.
+    const QByteArray line = "6 " + QByteArray::number(Crc32::of("victim"), 16) + " ";
+    writeFile(m_target + "/" + DriveRecord::fileName,
+              line + "M/../../outside/victim.txt\n" + line + "M/link/victim.txt\n");
+
+    copy();
+    // A record that is a link would be written through to its target.
+    QVERIFY(QFile::remove(m_target + "/" + DriveRecord::fileName));
+    QVERIFY(QFile::link(outside + "/victim.txt", m_target + "/" + DriveRecord::fileName));
+    writeFile(m_library + "/M/page.html", "page");
+    copy();
+
+    QCOMPARE(fileContent(outside + "/victim.txt"), QByteArray("victim"));
+    QVERIFY(QFileInfo(m_target + "/M/link").isSymLink());
+    QVERIFY(!QFileInfo(m_target + "/" + DriveRecord::fileName).isSymLink());
 }
 
 void TestLibraryCopier::driveEntryOfAnotherKindIsLeftAlone()
@@ -308,10 +419,9 @@ void TestLibraryCopier::driveEntryOfAnotherKindIsLeftAlone()
     QVERIFY(result);
     // Both files are named as not copied.
     QCOMPARE(lines.filter(QStringLiteral("Could not copy")).size(), 2);
-    QCOMPARE(snapshot(m_target),
-             (QMap<QString, QByteArray>{{"guide.html", "folder"},
-                                        {"guide.html/kept.txt", "file:kept"},
-                                        {"Malaria", "file:a file in the way"}}));
+    QCOMPARE(copies(m_target), (QMap<QString, QByteArray>{{"guide.html", "folder"},
+                                                          {"guide.html/kept.txt", "file:kept"},
+                                                          {"Malaria", "file:a file in the way"}}));
     QCOMPARE(snapshot(m_library),
              (QMap<QString, QByteArray>{{"guide.html", "file:guide"},
                                         {"Malaria", "folder"},
@@ -385,7 +495,7 @@ void TestLibraryCopier::sourceThatIsNotAFolder()
     QVERIFY(!result);
     QVERIFY(lines.isEmpty());
     QVERIFY(QFileInfo(m_target).isDir());
-    QVERIFY(snapshot(m_target).isEmpty());
+    QVERIFY(copies(m_target).isEmpty());
 }
 
 void TestLibraryCopier::linkBackIntoTheLibraryIsNotFollowed()
@@ -397,7 +507,7 @@ void TestLibraryCopier::linkBackIntoTheLibraryIsNotFollowed()
     const QStringList lines = copy(&result);
 
     QVERIFY(result);
-    QCOMPARE(lines.size(), 5);
+    QCOMPARE(lines.size(), 6);
     QVERIFY(!QFileInfo::exists(m_target + "/Malaria/back"));
     QCOMPARE(fileContent(m_target + "/Malaria/index.html"), QByteArray("<h1>Malaria</h1>"));
 }
@@ -413,8 +523,8 @@ void TestLibraryCopier::driveFolderInsideTheLibraryIsNotCopiedIntoItself()
     const QStringList lines = copy(m_library, t, &result);
 
     QVERIFY(result);
-    QCOMPARE(lines.size(), 5);
-    QCOMPARE(snapshot(t),
+    QCOMPARE(lines.size(), 6);
+    QCOMPARE(copies(t),
              (QMap<QString, QByteArray>{{"Malaria", "folder"},
                                         {"Malaria/index.html", "file:<h1>Malaria</h1>"},
                                         {"tavro-modules.txt", "file:{\"_id\":\"Malaria\"}\n"}}));

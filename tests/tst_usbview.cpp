@@ -4,6 +4,7 @@
 #include "support/testcataloguebaseurl.h"
 #include "support/testenvironment.h"
 #include "support/windowfixture.h"
+#include "worker/driverecord.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -22,6 +23,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -33,6 +35,28 @@ struct DialogSeen
     QFileDialog::Options options;
     QWidget *parent = nullptr;
 };
+
+// A file's bytes as the drive gives them back, not as the page cache remembers them.
+QByteArray readFromDrive(const QString &path)
+{
+    const int fd = open(QFile::encodeName(path).constData(), O_RDONLY);
+    if (fd < 0 || fdatasync(fd) != 0 || posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED) != 0)
+        return "<unreadable>";
+    QByteArray content;
+    char block[65536];
+    for (ssize_t got; (got = read(fd, block, sizeof block)) > 0;)
+        content.append(block, int(got));
+    close(fd);
+    return content;
+}
+
+// The files of the drive folder, without the copy's own record.
+QMap<QString, QByteArray> copiesUnder(const QString &target)
+{
+    QMap<QString, QByteArray> files = filesUnder(target);
+    files.remove(DriveRecord::fileName);
+    return files;
+}
 
 } // namespace
 
@@ -55,6 +79,8 @@ private slots:
     void closingDuringACopyEndsAfterTheCopy();
     void copyOntoARealDrive_data();
     void copyOntoARealDrive();
+    void copyOntoAFaultyDrive_data();
+    void copyOntoAFaultyDrive();
 
 private:
     // Clicks "Select" and answers the folder dialog with folder, or cancels it when empty.
@@ -211,9 +237,10 @@ void TestUsbView::createCopiesTheLibraryReportingEachStep()
                              "Creating Module Folder: " + t + "/Malaria",
                              "Copying index.html to " + t + "/Malaria/index.html",
                              "Copying tavro-modules.txt to " + t + "/tavro-modules.txt",
+                             "Checking the copy...",
                              "Modules copied!",
                          }));
-    QCOMPARE(filesUnder(t), filesUnder(m_library));
+    QCOMPARE(copiesUnder(t), filesUnder(m_library));
 }
 
 void TestUsbView::secondCreateFindsTheDriveFolderInPlace()
@@ -233,9 +260,10 @@ void TestUsbView::secondCreateFindsTheDriveFolderInPlace()
                              "Module Folder already exists: " + t + "/Malaria",
                              "Copying index.html to " + t + "/Malaria/index.html",
                              "Copying tavro-modules.txt to " + t + "/tavro-modules.txt",
+                             "Checking the copy...",
                              "Modules copied!",
                          }));
-    QCOMPARE(filesUnder(t), filesUnder(m_library));
+    QCOMPARE(copiesUnder(t), filesUnder(m_library));
 }
 
 void TestUsbView::closingDuringACopyEndsAfterTheCopy()
@@ -249,7 +277,8 @@ void TestUsbView::closingDuringACopyEndsAfterTheCopy()
     widget<QPushButton>("createUSBButton")->click();
     m_window.reset();
 
-    QCOMPARE(filesUnder(m_drive->path() + QStringLiteral("/Tavro Modules")), filesUnder(m_library));
+    QCOMPARE(copiesUnder(m_drive->path() + QStringLiteral("/Tavro Modules")),
+             filesUnder(m_library));
 }
 
 void TestUsbView::copyOntoARealDrive_data()
@@ -270,6 +299,16 @@ void TestUsbView::copyOntoARealDrive_data()
         << "" << QStringList{"Cannot copy guide.html to …Guide.html"}
         << QStringList{"Guide.html", "Malaria/index.html"}
         << "The copy is incomplete: 1 file could not be copied.";
+    // FAT upper-cases "ı" and "i" alike, where Unicode case folding keeps them apart.
+    QTest::newRow("names the drive folds into one")
+        << "FAT32" << QVariantMap{{"i.html", 0}, {"ı.html", 0}, {"Malaria/index.html", 0}} << ""
+        << QStringList{"Cannot copy ı.html to …i.html"}
+        << QStringList{"i.html", "Malaria/index.html"}
+        << "The copy is incomplete: 1 file could not be copied.";
+    const QString longName = QString(250, QLatin1Char('n')) + QStringLiteral(".html");
+    QTest::newRow("names of 249 and 255 characters")
+        << "FAT32" << QVariantMap{{longName, 0}, {longName.mid(6), 0}} << "" << QStringList()
+        << QStringList{longName, longName.mid(6)} << "Modules copied!";
     QTest::newRow("names the drive cannot hold")
         << "FAT32"
         << QVariantMap{{"a:b.html", 0},       {"what?.html", 0}, {"star*.html", 0},
@@ -364,10 +403,66 @@ void TestUsbView::copyOntoARealDrive()
     QMap<QString, QByteArray> expected;
     for (const QString &file : onDrive)
         expected.insert(file, written.value(file));
-    QCOMPARE(filesUnder(copies), expected);
+    QCOMPARE(copiesUnder(copies), expected);
     // A copy written again would have the time of its writing.
     for (auto file = driveTimes.cbegin(); file != driveTimes.cend(); ++file)
         QCOMPARE(QFileInfo(copies + QLatin1Char('/') + file.key()).lastModified(), file.value());
+}
+
+void TestUsbView::copyOntoAFaultyDrive_data()
+{
+    QTest::addColumn<qint64>("stores");      // the bytes the drive really keeps
+    QTest::addColumn<QStringList>("fault");  // its other arguments (tests/fakedrive)
+    QTest::addColumn<QStringList>("spoilt"); // files that cannot come back right, at least
+    const qint64 mib = 1 << 20;
+    QTest::newRow("sound") << 4 * mib << QStringList() << QStringList();
+    QTest::newRow("claims four times what it stores, wrapping around")
+        << mib << QStringList{"--claims", QString::number(4 * mib)} << QStringList();
+    QTest::newRow("drops writes past a size")
+        << 4 * mib << QStringList{"--drops-after", "700000"} << QStringList{"b.bin", "c.html"};
+    QTest::newRow("flips a byte of one file")
+        << 4 * mib << QStringList{"--flips", "b.bin"} << QStringList{"b.bin"};
+}
+
+void TestUsbView::copyOntoAFaultyDrive()
+{
+    QFETCH(qint64, stores);
+    QFETCH(QStringList, fault);
+    QFETCH(QStringList, spoilt);
+    ScratchDrive scratch;
+    QString missing;
+    if (!scratch.mountFake(stores, fault, &missing))
+        QSKIP(qPrintable(QStringLiteral("No fake drive can be mounted here: ") + missing));
+    // Every file of its own bytes, so that one written over another shows.
+    const QMap<QString, int> sizes = {{"a.bin", 600000}, {"b.bin", 600000}, {"c.html", 3000}};
+    for (auto file = sizes.cbegin(); file != sizes.cend(); ++file)
+        writeFile(m_library + QLatin1Char('/') + file.key(),
+                  file.key().toUtf8().repeated(file.value()).left(file.value()));
+    chooseFolder(scratch.path());
+
+    clickCreateAndWaitForTheEnd();
+
+    // What the drive keeps is the library's; what it does not is named and counted.
+    const QString copies = scratch.path() + QStringLiteral("/Tavro Modules");
+    const QStringList log = logLines();
+    QStringList left;
+    for (const QString &file : sizes.keys()) {
+        if (QFileInfo::exists(copies + QLatin1Char('/') + file)) {
+            QVERIFY2(!spoilt.contains(file), qPrintable(file));
+            QCOMPARE(readFromDrive(copies + QLatin1Char('/') + file),
+                     fileContent(m_library + QLatin1Char('/') + file));
+        } else {
+            left << file;
+            QVERIFY2(!log.filter(QStringLiteral("Could not copy ") + file + " to ").isEmpty(),
+                     qPrintable(log.join(QLatin1Char('\n'))));
+        }
+    }
+    QCOMPARE(log.constLast(),
+             fault.isEmpty() ? QStringLiteral("Modules copied!")
+             : left.size() == 1
+                 ? QStringLiteral("The copy is incomplete: 1 file could not be copied.")
+                 : QStringLiteral("The copy is incomplete: %1 files could not be copied.")
+                       .arg(left.size()));
 }
 
 CORVELLE_TEST_MAIN(TestUsbView)

@@ -39,9 +39,19 @@ bool isDeviceName(const QString &name)
     return devices.contains(name.section(QLatin1Char('.'), 0, 0).trimmed(), Qt::CaseInsensitive);
 }
 
+QString onDrive(const QString &name)
+{
+    QString upper = name;
+    // Letter by letter, never a whole-string mapping: "ß" stays one letter, as it does on FAT,
+    // and a surrogate half is left as it is, since the drive's table covers single units only.
+    for (QChar &c : upper)
+        c = c.toUpper();
+    return upper;
+}
+
 bool sameOnDrive(const QString &a, const QString &b)
 {
-    return a.compare(b, Qt::CaseInsensitive) == 0;
+    return a.size() == b.size() && onDrive(a) == onDrive(b);
 }
 
 bool comesBefore(const QString &a, const QString &b)

@@ -16,7 +16,12 @@ QString problem(const QString &name);
 // such a file cannot be made there, and opening it reaches the device.
 bool isDeviceName(const QString &name);
 
-// Names that differ only in case are one name on the drive.
+// The name as the drive compares it: FAT and Windows upper-case every UTF-16 unit on its own,
+// one letter to one, and compare the results exactly. Unicode case folding is another rule:
+// dotless "ı" folds to itself, yet FAT makes it "I", as it does "i".
+QString onDrive(const QString &name);
+
+// Names the drive takes for one (they differ only in case, as the drive sees case).
 bool sameOnDrive(const QString &a, const QString &b);
 
 // The order in which the copy takes a folder's entries: by name ignoring case, and names that

@@ -1,14 +1,18 @@
 #include "worker/librarycopier.h"
 
+#include "worker/crc32.h"
 #include "worker/diskspace.h"
 #include "worker/drivename.h"
+#include "worker/uncachedfile.h"
 
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QHash>
 #include <QLocale>
+#include <QSet>
 #include <QTemporaryFile>
 
 #include <algorithm>
@@ -62,11 +66,13 @@ bool LibraryCopier::copyRecursively(const QString &source, const QString &target
 {
     m_walk.clear();
     m_steps.clear();
+    m_written.clear();
     m_filesLeftOut = 0;
     const QFileInfo root(source);
     if (!root.isDir()) {
         QString problem;
-        const bool copied = copyFile(root, target, &problem) == Written::Copied;
+        const Written written = copyFile(root, target, &problem);
+        const bool copied = written == Written::Copied || written == Written::Unchanged;
         if (!copied) {
             qDebug().noquote() << "Not copying" << root.filePath() << "-" << problem;
             m_filesLeftOut = root.exists() ? 1 : 0;
@@ -74,12 +80,16 @@ bool LibraryCopier::copyRecursively(const QString &source, const QString &target
         return copied;
     }
 
+    m_target = target;
     m_targetRoot = QFileInfo(target).canonicalFilePath();
     planFolder(root, target, QString());
     if (!fitsOnDrive(target)) {
         m_filesLeftOut = filesIn(0, m_steps.size());
         return true;
     }
+    m_record.load(target);
+    // First, so that a folder the library turned into a file makes way for it.
+    removeDropped(false);
     for (int at = 0; at < m_steps.size(); ++at) {
         const Step &step = m_steps.at(at);
         if (!step.line.isEmpty())
@@ -94,7 +104,11 @@ bool LibraryCopier::copyRecursively(const QString &source, const QString &target
         } else {
             QString problem;
             const Written written = copyFile(step.source, step.target, &problem);
-            if (written == Written::Failed) {
+            if (written == Written::Copied) {
+                m_written.append(at);
+            } else if (written == Written::Unchanged) {
+                claim(step);
+            } else if (written == Written::Failed) {
                 log(QStringLiteral("Could not copy ") + step.source.fileName() +
                     QStringLiteral(" to ") + step.target + QStringLiteral(": ") + problem +
                     QLatin1Char('.'));
@@ -108,6 +122,10 @@ bool LibraryCopier::copyRecursively(const QString &source, const QString &target
             }
         }
     }
+    // Once more for pages renamed only in case, which stand beside their new name only now.
+    removeDropped(true);
+    checkCopies();
+    m_record.save(target);
     return true;
 }
 
@@ -132,7 +150,10 @@ void LibraryCopier::planEntries(const QFileInfo &folder, const QString &target)
     std::sort(entries.begin(), entries.end(), [](const QFileInfo &a, const QFileInfo &b) {
         return DriveName::comesBefore(a.fileName(), b.fileName());
     });
-    QString lastName;
+    // The names already taken in this folder, as the drive compares them. The walk's order
+    // ignores case as Unicode folds it, which need not put two names the drive takes for one
+    // side by side.
+    QHash<QString, QString> taken;
     for (const QFileInfo &entry : entries) {
         const QString name = entry.fileName();
         if (entry.isDir()) {
@@ -145,8 +166,9 @@ void LibraryCopier::planEntries(const QFileInfo &folder, const QString &target)
         }
         const QString entryTarget = target + QLatin1Char('/') + name;
         QString refusal = DriveName::problem(name);
-        if (refusal.isEmpty() && !lastName.isEmpty() && DriveName::sameOnDrive(name, lastName))
-            refusal = QStringLiteral("a thumb drive takes it for ") + lastName +
+        const QString onDrive = DriveName::onDrive(name);
+        if (refusal.isEmpty() && taken.contains(onDrive))
+            refusal = QStringLiteral("a thumb drive takes it for ") + taken.value(onDrive) +
                       QStringLiteral(", as their names differ only in case");
         if (refusal.isEmpty() && !entry.isDir() && entry.size() > DriveName::largestFile)
             refusal = QStringLiteral("it takes ") + dataSize(entry.size()) +
@@ -168,7 +190,7 @@ void LibraryCopier::planEntries(const QFileInfo &folder, const QString &target)
             m_steps.append(refused);
             continue;
         }
-        lastName = name;
+        taken.insert(onDrive, name);
         const QString line =
             QStringLiteral("Copying ") + name + QStringLiteral(" to ") + entryTarget;
         if (entry.isDir()) {
@@ -247,7 +269,7 @@ LibraryCopier::Written LibraryCopier::copyFile(const QFileInfo &source, const QS
             return Written::Failed;
         }
         if (isUpToDate(source, existing))
-            return Written::Copied;
+            return Written::Unchanged;
     }
     return writeCopy(source, target, existing.exists(), problem);
 }
@@ -314,9 +336,11 @@ LibraryCopier::Written LibraryCopier::writeCopy(const QFileInfo &source, const Q
     QFile in(source.filePath());
     if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return failed(in, QStringLiteral("the library's file could not be read"));
-    // Written beside the target under a name of its own and renamed into place only when
-    // complete; a copy that fails on the way is removed with the object.
-    QTemporaryFile out(target + QStringLiteral(".XXXXXX"));
+    // Written beside the target under a short name of its own and renamed into place only when
+    // complete; a copy that fails on the way is removed with the object. The target's own name
+    // with a suffix could pass the 255 characters a FAT name may have.
+    QTemporaryFile out(target.left(target.lastIndexOf(QLatin1Char('/')) + 1) + temporaryPrefix +
+                       QStringLiteral("XXXXXX"));
     const QString notWritten = QStringLiteral("the drive could not be written");
     if (!out.open())
         return failed(out, notWritten);
@@ -374,4 +398,199 @@ void LibraryCopier::log(const QString &line) const
 {
     if (m_log)
         m_log(line);
+}
+
+QString LibraryCopier::below(const QString &target) const
+{
+    return target.mid(m_target.size() + 1);
+}
+
+bool LibraryCopier::crcOf(const QString &path, quint32 *crc)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return false;
+    if (m_buffer.isEmpty())
+        m_buffer.resize(blockSize);
+    Crc32 sum;
+    for (;;) {
+        working(file.size() - file.pos());
+        const qint64 got = file.read(m_buffer.data(), blockSize);
+        if (got < 0)
+            return false;
+        if (got == 0)
+            break;
+        sum.update(m_buffer.constData(), got);
+    }
+    *crc = sum.value();
+    return true;
+}
+
+void LibraryCopier::claim(const Step &step)
+{
+    // A copy that stands as the library's file does is the library's file, whoever put it
+    // there: the copy takes it over as its own, once.
+    const QString path = below(step.target);
+    DriveRecord::Copy copy;
+    copy.size = step.source.size();
+    if (m_record.contains(path) && m_record.copy(path).size == copy.size)
+        return;
+    if (crcOf(step.source.filePath(), &copy.crc))
+        m_record.insert(path, copy);
+}
+
+bool LibraryCopier::isOurs(const QString &path, const DriveRecord::Copy &copy)
+{
+    const QFileInfo file(path);
+    // A link on the drive, here or above, leads out of the folder the copy may touch.
+    if (file.isSymLink() || !file.isFile() || file.size() != copy.size ||
+        !file.canonicalFilePath().startsWith(m_targetRoot + QLatin1Char('/')))
+        return false;
+    quint32 crc = 0;
+    return crcOf(path, &crc) && crc == copy.crc;
+}
+
+void LibraryCopier::removeDropped(bool afterCopy)
+{
+    // Names as the drive compares them: a page renamed only in case is the same file there.
+    QHash<QString, QString> files; // as the drive compares it -> as the library names it
+    QSet<QString> folders;
+    QSet<QString> modules;
+    for (int at = 1; at < m_steps.size(); ++at) {
+        const QString path = DriveName::onDrive(below(m_steps.at(at).target));
+        if (m_steps.at(at).kind != Step::Folder) {
+            files.insert(path, below(m_steps.at(at).target));
+        } else {
+            folders.insert(path);
+            if (!path.contains(QLatin1Char('/')))
+                modules.insert(path);
+        }
+    }
+    QStringList recorded = m_record.copies().keys();
+    std::sort(recorded.begin(), recorded.end());
+    for (const QString &path : qAsConst(recorded)) {
+        // Only inside the module folders the copy keeps: whatever else is on the drive, and
+        // what someone changed since the copy wrote it, is not the copy's to remove.
+        const QString key = DriveName::onDrive(path);
+        const int slash = key.indexOf(QLatin1Char('/'));
+        if (slash < 0 || !modules.contains(key.left(slash)))
+            continue;
+        if (files.contains(key) && !isCaseTwin(path, files.value(key))) {
+            // Where the drive tells no case apart, the file now has the library's name.
+            if (afterCopy && files.value(key) != path)
+                m_record.remove(path);
+            continue;
+        }
+        const QString onDrive = m_target + QLatin1Char('/') + path;
+        if (!isOurs(onDrive, m_record.copy(path))) {
+            m_record.remove(path);
+            continue;
+        }
+        if (!QFile::remove(onDrive)) {
+            qDebug() << "Could not remove" << onDrive << "which the library no longer has";
+            continue;
+        }
+        m_record.remove(path);
+        log(QStringLiteral("Removing ") + path + QStringLiteral(" from ") + m_target +
+            QStringLiteral(": the library no longer has it."));
+        // Folders left empty go too, unless the library still has them.
+        for (QString folder = path.left(path.lastIndexOf(QLatin1Char('/')));
+             folder.contains(QLatin1Char('/')) && !folders.contains(DriveName::onDrive(folder)) &&
+             QDir(m_target).rmdir(folder);
+             folder = folder.left(folder.lastIndexOf(QLatin1Char('/')))) {
+        }
+    }
+}
+
+bool LibraryCopier::isCaseTwin(const QString &recorded, const QString &library) const
+{
+    // On a drive that tells case apart, a page renamed only in case stands beside the old one.
+    if (recorded == library)
+        return false;
+    const QString folder = recorded.left(recorded.lastIndexOf(QLatin1Char('/')));
+    const QStringList names = QDir(m_target + QLatin1Char('/') + folder).entryList(QDir::Files);
+    return names.contains(recorded.section(QLatin1Char('/'), -1)) &&
+           names.contains(library.section(QLatin1Char('/'), -1));
+}
+
+void LibraryCopier::checkCopies()
+{
+    if (m_written.isEmpty())
+        return;
+    log(QStringLiteral("Checking the copy..."));
+    QVector<int> differing = differingCopies();
+    if (!differing.isEmpty()) {
+        for (const int at : qAsConst(differing)) {
+            const Step &step = m_steps.at(at);
+            QString problem;
+            if (writeCopy(step.source, step.target, QFileInfo::exists(step.target), &problem) !=
+                Written::Copied)
+                qDebug().noquote() << "Could not write" << step.target << "again -" << problem;
+        }
+        // All of them once more: a drive that wraps its writes around spoils earlier files
+        // with every file written again.
+        differing = differingCopies();
+    }
+    for (const int at : qAsConst(differing)) {
+        const Step &step = m_steps.at(at);
+        log(QStringLiteral("Could not copy ") + step.source.fileName() + QStringLiteral(" to ") +
+            step.target + QStringLiteral(": the drive gives back other bytes than were written."));
+        // Left in place, the spoilt copy would pass for the library's file the next time.
+        if (!QFile::remove(step.target))
+            qDebug() << "Could not remove the spoilt copy" << step.target;
+        m_record.remove(below(step.target));
+        ++m_filesLeftOut;
+    }
+}
+
+QVector<int> LibraryCopier::differingCopies()
+{
+    qint64 toGo = 0;
+    for (const int at : qAsConst(m_written))
+        toGo += m_steps.at(at).source.size();
+    QVector<int> differing;
+    for (const int at : qAsConst(m_written)) {
+        const Step &step = m_steps.at(at);
+        DriveRecord::Copy copy;
+        copy.size = step.source.size();
+        if (readsBack(step, toGo, &copy.crc))
+            m_record.insert(below(step.target), copy);
+        else
+            differing.append(at);
+        toGo -= copy.size;
+    }
+    return differing;
+}
+
+bool LibraryCopier::readsBack(const Step &step, qint64 toGo, quint32 *crc)
+{
+    UncachedFile copy(step.target);
+    QFile ours(step.source.filePath());
+    if (!copy.open() || !ours.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        qDebug().noquote() << "Could not read back" << step.target << "-" << copy.errorString()
+                           << ours.errorString();
+        return false;
+    }
+    if (m_buffer.size() < UncachedFile::blockSize)
+        m_buffer.resize(UncachedFile::blockSize);
+    Crc32 sum;
+    qint64 done = 0;
+    for (;;) {
+        working(toGo - done);
+        const char *block = nullptr;
+        const qint64 got = copy.read(&block);
+        if (got < 0 || ours.read(m_buffer.data(), got) != got)
+            return false;
+        if (got == 0)
+            break;
+        if (std::memcmp(m_buffer.constData(), block, size_t(got)) != 0) {
+            qDebug().noquote() << "The drive gives back other bytes for" << step.target
+                               << "from byte" << done;
+            return false;
+        }
+        sum.update(block, got);
+        done += got;
+    }
+    *crc = sum.value();
+    return done == step.source.size() && ours.atEnd();
 }

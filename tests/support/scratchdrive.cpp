@@ -69,6 +69,28 @@ bool ScratchDrive::mountFat32(qint64 bytes, QString *missing)
     return true;
 }
 
+bool ScratchDrive::mountFake(qint64 bytes, const QStringList &fakeArguments, QString *missing)
+{
+    if (!QFile::exists(QStringLiteral("/dev/fuse"))) {
+        *missing = QStringLiteral("/dev/fuse is absent");
+        return false;
+    }
+    if (QStringLiteral(FAKE_DRIVE_BIN).isEmpty()) {
+        *missing = QStringLiteral("the fake drive was not built (libfuse3-dev is missing)");
+        return false;
+    }
+    // The program returns once the drive is mounted, and ends when it is unmounted.
+    if (!QDir().mkpath(path()) ||
+        !run(QStringLiteral(FAKE_DRIVE_BIN),
+             QStringList{path(), QStringLiteral("--stores"), QString::number(bytes)} +
+                 fakeArguments,
+             missing))
+        return false;
+    m_unmount =
+        QStringList{QStringLiteral("fusermount3"), QStringLiteral("-u"), QStringLiteral("-z")};
+    return true;
+}
+
 bool ScratchDrive::mountTmpfs(qint64 bytes, QString *missing)
 {
     if (!QDir().mkpath(path()) ||

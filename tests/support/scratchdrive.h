@@ -18,6 +18,9 @@ public:
     // False, with the reason in *missing, where the tools or the rights to mount are absent.
     bool mountFat32(qint64 bytes, QString *missing);
     bool mountTmpfs(qint64 bytes, QString *missing);
+    // A drive of the tests' own (tests/fakedrive) that keeps bytes, claims, to its user,
+    // the room of fakeArguments ("--claims", "--drops-after", "--flips" and their values).
+    bool mountFake(qint64 bytes, const QStringList &fakeArguments, QString *missing);
     // Where the drive is mounted.
     QString path() const;
 
