@@ -1,0 +1,270 @@
+#include "library/startpage.h"
+
+#include "library/archivepath.h"
+#include "worker/entrypath.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QUrl>
+
+#include <algorithm>
+
+// Resources of a static library are registered only when asked for by name.
+static void registerTemplate()
+{
+    Q_INIT_RESOURCE(startpage);
+}
+
+namespace StartPage {
+
+namespace {
+
+// The page with its placeholders, and the content-security rule that lets its own script run
+// and nothing else: no outside request, and no script that a record might smuggle in.
+const QString &pageTemplate()
+{
+    static const QString text = [] {
+        registerTemplate();
+        QFile file(QStringLiteral(":/startpage.html"));
+        if (!file.open(QIODevice::ReadOnly)) {
+            qWarning("The start page template is missing from the program");
+            return QString();
+        }
+        QString page = QString::fromUtf8(file.readAll());
+        const int open = page.indexOf(QLatin1String("<script>")) + 8;
+        const int close = page.indexOf(QLatin1String("</script>"), open);
+        const QByteArray script = page.mid(open, close - open).toUtf8();
+        const QByteArray hash =
+            QCryptographicHash::hash(script, QCryptographicHash::Sha256).toBase64();
+        return page.replace(QLatin1String("{{scriptHash}}"),
+                            QStringLiteral("sha256-") + QString::fromLatin1(hash));
+    }();
+    return text;
+}
+
+// The groups of the letter buttons: "A" to "W" alone, X, Y and Z together, and last every name
+// that does not begin with a Latin letter.
+const int groupCount = 25;
+
+int groupOf(const QString &name)
+{
+    // "É" counts as "E": the decomposed form puts the bare letter first.
+    const QString start = name.trimmed().left(2).normalized(QString::NormalizationForm_KD);
+    const QChar first = start.isEmpty() ? QChar() : start.at(0).toUpper();
+    if (first >= QLatin1Char('A') && first <= QLatin1Char('W'))
+        return first.unicode() - 'A';
+    if (first >= QLatin1Char('X') && first <= QLatin1Char('Z'))
+        return 23;
+    return 24;
+}
+
+QString groupTitle(int group)
+{
+    if (group < 23)
+        return QString(QChar('A' + group));
+    return group == 23 ? QStringLiteral("X-Y-Z") : QStringLiteral("Other");
+}
+
+QString groupAnchor(int group)
+{
+    if (group < 23)
+        return QStringLiteral("letter-") + QChar('A' + group);
+    return group == 23 ? QStringLiteral("letter-XYZ") : QStringLiteral("letter-other");
+}
+
+QString encoded(const QString &relativePath)
+{
+    QStringList parts = relativePath.split(QLatin1Char('/'));
+    for (QString &part : parts)
+        part = QString::fromLatin1(QUrl::toPercentEncoding(part));
+    return parts.join(QLatin1Char('/'));
+}
+
+// Whether the file at relativePath below the library lies, links resolved, inside folder.
+bool isFileInside(const QDir &library, const QString &folder, const QString &relativePath)
+{
+    const QFileInfo file(library.filePath(relativePath));
+    if (!file.isFile())
+        return false;
+    const QString inside = QFileInfo(library.filePath(folder)).canonicalFilePath() + '/';
+    return inside.size() > 1 && file.canonicalFilePath().startsWith(inside);
+}
+
+// The folder the module installed: the one named by its id, as archives hold it, or else the
+// one its launch file names.
+QString moduleFolder(const QDir &library, const QString &id, const QString &launchPath)
+{
+    if (ArchivePath::isSafeModuleId(id) && !id.startsWith(QLatin1Char('.')) &&
+        QFileInfo(library.filePath(id)).isDir())
+        return id;
+    const QString named = launchPath.section(QLatin1Char('/'), 0, 0);
+    if (launchPath.contains(QLatin1Char('/')) && !named.startsWith(QLatin1Char('.')) &&
+        QFileInfo(library.filePath(named)).isDir())
+        return named;
+    return QString();
+}
+
+struct Entry
+{
+    QString name;
+    QString description;
+    QString version;
+    QString size;
+    QString link;
+};
+
+void appendEntry(QString *out, const Entry &entry)
+{
+    *out += QLatin1String("<li><h3>");
+    if (entry.link.isEmpty()) {
+        *out += entry.name.toHtmlEscaped();
+    } else {
+        *out += QLatin1String("<a href=\"") + entry.link + QLatin1String("\">") +
+                entry.name.toHtmlEscaped() + QLatin1String("</a>");
+    }
+    *out += QLatin1String("</h3><p class=\"d\">") + entry.description.toHtmlEscaped() +
+            QLatin1String("</p><p class=\"f\">Version: ") + entry.version.toHtmlEscaped() +
+            QLatin1String(" &middot; Size: ") + entry.size.toHtmlEscaped();
+    if (entry.link.isEmpty())
+        *out += QLatin1String(" &middot; Its files are not in this folder.");
+    *out += QLatin1String("</p></li>\n");
+}
+
+QString summaryOf(int modules)
+{
+    if (modules == 0)
+        return QStringLiteral("No modules are installed yet.");
+    return (modules == 1 ? QStringLiteral("One module")
+                         : QString::number(modules) + QStringLiteral(" modules")) +
+           QStringLiteral(" in this library. Choose one to open it in this browser.");
+}
+
+} // namespace
+
+QString path(const QString &libraryFolder)
+{
+    return libraryFolder + QLatin1Char('/') + fileName;
+}
+
+QString firstPage(const QString &libraryFolder, const QJsonObject &record)
+{
+    const QDir library(libraryFolder);
+    const std::optional<QString> launch =
+        EntryPath::relative(record.value(QLatin1String("launchFile")).toString());
+    const QString launchPath = launch ? *launch : QString();
+    const QString folder =
+        moduleFolder(library, record.value(QLatin1String("_id")).toString(), launchPath);
+    if (folder.isEmpty())
+        return QString();
+
+    // The launch file names its module's folder, or is named from inside it.
+    if (!launchPath.isEmpty()) {
+        const QString candidates[] = {launchPath.startsWith(folder + '/') ? launchPath : QString(),
+                                      folder + '/' + launchPath};
+        for (const QString &candidate : candidates) {
+            if (!candidate.isEmpty() && isFileInside(library, folder, candidate))
+                return encoded(candidate);
+        }
+    }
+    const QString index = folder + QStringLiteral("/index.html");
+    if (isFileInside(library, folder, index))
+        return encoded(index);
+    const QStringList pages = QDir(library.filePath(folder))
+                                  .entryList({QStringLiteral("*.html"), QStringLiteral("*.htm")},
+                                             QDir::Files, QDir::Name | QDir::IgnoreCase);
+    for (const QString &page : pages) {
+        if (isFileInside(library, folder, folder + '/' + page))
+            return encoded(folder + '/' + page);
+    }
+    return encoded(folder) + '/';
+}
+
+QByteArray render(const QString &libraryFolder, const QVector<LibraryIndex::Line> &lines)
+{
+    QVector<QVector<Entry>> groups(groupCount);
+    int modules = 0;
+    for (const LibraryIndex::Line &line : lines) {
+        if (!line.isRecord)
+            continue;
+        const QJsonObject &record = line.record;
+        Entry entry{record.value(QLatin1String("name")).toString(),
+                    record.value(QLatin1String("description")).toString(),
+                    record.value(QLatin1String("version")).toString(),
+                    record.value(QLatin1String("packageSize")).toString(),
+                    firstPage(libraryFolder, record)};
+        groups[groupOf(entry.name)].append(entry);
+        ++modules;
+    }
+
+    QString letters;
+    QString sections;
+    sections.reserve(modules * 300);
+    for (int group = 0; group < groupCount; ++group) {
+        QVector<Entry> &entries = groups[group];
+        const QString anchor = groupAnchor(group);
+        if (entries.isEmpty()) {
+            // The letter stays in its place, as a button without modules does.
+            if (group < 24)
+                letters +=
+                    QLatin1String("<li><span>") + groupTitle(group) + QLatin1String("</span></li>");
+            continue;
+        }
+        letters += QLatin1String("<li><a href=\"#") + anchor + QLatin1String("\">") +
+                   groupTitle(group) + QLatin1String("</a></li>");
+        std::stable_sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
+            return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
+        });
+        sections += QLatin1String("<section id=\"") + anchor + QLatin1String("\"><h2>") +
+                    groupTitle(group) + QLatin1String("</h2><ul>\n");
+        for (const Entry &entry : qAsConst(entries))
+            appendEntry(&sections, entry);
+        sections += QLatin1String("</ul></section>\n");
+    }
+
+    QString page = pageTemplate();
+    page.replace(QLatin1String("{{summary}}"), summaryOf(modules));
+    page.replace(QLatin1String("{{letters}}"), letters);
+    // Last, so that nothing in the records is taken for a placeholder.
+    page.replace(QLatin1String("{{sections}}"), sections);
+    return page.toUtf8();
+}
+
+bool isStale(const QString &libraryFolder)
+{
+    const QFileInfo index(LibraryIndex::path(libraryFolder));
+    if (!index.exists())
+        return false;
+    const QFileInfo page(path(libraryFolder));
+    return !page.exists() || page.lastModified() < index.lastModified();
+}
+
+LibraryIndex::Result write(const QString &libraryFolder)
+{
+    // Without an index there is nothing to list, and an empty folder needs no page.
+    if (libraryFolder.isEmpty() || !QFileInfo::exists(LibraryIndex::path(libraryFolder)))
+        return {true, QString()};
+    QVector<LibraryIndex::Line> lines;
+    const LibraryIndex::Result read = LibraryIndex::read(libraryFolder, &lines);
+    if (!read.ok)
+        return read;
+    const QByteArray page = render(libraryFolder, lines);
+
+    // The same page keeps its file and its time, so a drive that has it is not written again.
+    const QString pagePath = path(libraryFolder);
+    QFile old(pagePath);
+    if (!isStale(libraryFolder) && old.size() == page.size() && old.open(QIODevice::ReadOnly) &&
+        old.readAll() == page)
+        return {true, QString()};
+    old.close();
+
+    QSaveFile file(pagePath);
+    if (!file.open(QIODevice::WriteOnly) || file.write(page) != page.size() || !file.commit())
+        return {false, QStringLiteral("Could not write the start page: ") + file.errorString()};
+    return {true, QString()};
+}
+
+} // namespace StartPage
