@@ -1,6 +1,8 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "library/startpage.h"
+
 #include <QDebug>
 #include <QDir>
 #include <QFileDialog>
@@ -36,5 +38,9 @@ void MainWindow::createUSB()
         QDir(usbDrivePath).mkdir(QStringLiteral("Tavro Modules"));
         writeLogMessage(QStringLiteral("Creating Module Folder: ") + target);
     }
+    // The start page goes with the library, written afresh so that it lists what is copied.
+    const LibraryIndex::Result page = StartPage::write(source);
+    if (!page.ok)
+        qWarning().noquote() << page.error;
     emit copyDirs(source, target);
 }
