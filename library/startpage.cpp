@@ -8,7 +8,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
+#include <QTextDocument>
 #include <QUrl>
 
 #include <algorithm>
@@ -108,6 +110,41 @@ QString moduleFolder(const QDir &library, const QString &id, const QString &laun
     return QString();
 }
 
+// The text of a description written in HTML, as the module's details show it rendered: tags
+// dropped (list items and paragraphs kept apart by a blank), the common entities read.
+QString plainDescription(const QString &description)
+{
+    if (!Qt::mightBeRichText(description))
+        return description;
+    static const QRegularExpression breaks(
+        QStringLiteral("<\\s*(br|/p|/li|/div|/h[1-6]|/tr)\\b[^>]*>"),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
+    static const QRegularExpression blanks(QStringLiteral("\\s+"));
+    static const QRegularExpression number(QStringLiteral("&#(x?)([0-9a-fA-F]{1,6});"));
+    QString text = QString(description).replace(breaks, QStringLiteral(" ")).remove(tags);
+    QString decoded;
+    int at = 0;
+    for (auto match = number.globalMatch(text); match.hasNext();) {
+        const QRegularExpressionMatch found = match.next();
+        bool ok = false;
+        const uint code = found.captured(2).toUInt(&ok, found.capturedLength(1) ? 16 : 10);
+        decoded += text.midRef(at, found.capturedStart() - at);
+        decoded += ok && code > 0 && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF)
+                       ? QString::fromUcs4(&code, 1)
+                       : found.captured();
+        at = found.capturedEnd();
+    }
+    decoded += text.midRef(at);
+    decoded.replace(QLatin1String("&nbsp;"), QLatin1String(" "))
+        .replace(QLatin1String("&lt;"), QLatin1String("<"))
+        .replace(QLatin1String("&gt;"), QLatin1String(">"))
+        .replace(QLatin1String("&quot;"), QLatin1String("\""))
+        .replace(QLatin1String("&apos;"), QLatin1String("'"))
+        .replace(QLatin1String("&amp;"), QLatin1String("&"));
+    return decoded.replace(blanks, QStringLiteral(" ")).trimmed();
+}
+
 struct Entry
 {
     QString name;
@@ -192,7 +229,7 @@ QByteArray render(const QString &libraryFolder, const QVector<LibraryIndex::Line
             continue;
         const QJsonObject &record = line.record;
         Entry entry{record.value(QLatin1String("name")).toString(),
-                    record.value(QLatin1String("description")).toString(),
+                    plainDescription(record.value(QLatin1String("description")).toString()),
                     record.value(QLatin1String("version")).toString(),
                     record.value(QLatin1String("packageSize")).toString(),
                     firstPage(libraryFolder, record)};
