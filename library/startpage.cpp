@@ -111,7 +111,7 @@ QString moduleFolder(const QDir &library, const QString &id, const QString &laun
 }
 
 // The text of a description written in HTML, as the module's details show it rendered: tags
-// dropped (list items and paragraphs kept apart by a blank), the common entities read.
+// dropped (paragraphs kept apart by a blank, list items by a bullet), the common entities read.
 QString plainDescription(const QString &description)
 {
     if (!Qt::mightBeRichText(description))
@@ -122,7 +122,12 @@ QString plainDescription(const QString &description)
     static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
     static const QRegularExpression blanks(QStringLiteral("\\s+"));
     static const QRegularExpression number(QStringLiteral("&#(x?)([0-9a-fA-F]{1,6});"));
-    QString text = QString(description).replace(breaks, QStringLiteral(" ")).remove(tags);
+    static const QRegularExpression item(QStringLiteral("<\\s*li\\b[^>]*>"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    QString text = QString(description)
+                       .replace(item, QStringLiteral(" \u2022 "))
+                       .replace(breaks, QStringLiteral(" "))
+                       .remove(tags);
     QString decoded;
     int at = 0;
     for (auto match = number.globalMatch(text); match.hasNext();) {
