@@ -1,7 +1,6 @@
 #include "library/startpage.h"
 
 #include "library/archivepath.h"
-#include "worker/entrypath.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -54,9 +53,11 @@ const int groupCount = 25;
 
 int groupOf(const QString &name)
 {
+    const QString start = name.trimmed().left(2);
+    QChar first = start.isEmpty() ? QChar() : start.at(0).toUpper();
     // "É" counts as "E": the decomposed form puts the bare letter first.
-    const QString start = name.trimmed().left(2).normalized(QString::NormalizationForm_KD);
-    const QChar first = start.isEmpty() ? QChar() : start.at(0).toUpper();
+    if (first.unicode() > 0x7f)
+        first = start.normalized(QString::NormalizationForm_KD).at(0).toUpper();
     if (first >= QLatin1Char('A') && first <= QLatin1Char('W'))
         return first.unicode() - 'A';
     if (first >= QLatin1Char('X') && first <= QLatin1Char('Z'))
@@ -86,26 +87,30 @@ QString encoded(const QString &relativePath)
     return parts.join(QLatin1Char('/'));
 }
 
-// Whether the file at relativePath below the library lies, links resolved, inside folder.
-bool isFileInside(const QDir &library, const QString &folder, const QString &relativePath)
+// A launch file as a path below the library, "/" between its parts; empty when it would lead
+// elsewhere: an absolute path, a drive or stream (":"), a ".." part.
+QString launchPathOf(const QJsonObject &record)
 {
-    const QFileInfo file(library.filePath(relativePath));
-    if (!file.isFile())
-        return false;
-    const QString inside = QFileInfo(library.filePath(folder)).canonicalFilePath() + '/';
-    return inside.size() > 1 && file.canonicalFilePath().startsWith(inside);
+    QString path = record.value(QLatin1String("launchFile")).toString();
+    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (path.startsWith(QLatin1Char('/')) || path.contains(QLatin1Char(':')) ||
+        path.contains(QChar(0)))
+        return QString();
+    QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    parts.removeAll(QStringLiteral("."));
+    return parts.contains(QStringLiteral("..")) ? QString() : parts.join(QLatin1Char('/'));
 }
 
-// The folder the module installed: the one named by its id, as archives hold it, or else the
-// one its launch file names.
-QString moduleFolder(const QDir &library, const QString &id, const QString &launchPath)
+// The folder the module installed: the one named by its id (empty when the id names no
+// folder), as archives hold it, or else the one its launch file names. root is the library
+// folder and "/".
+QString moduleFolder(const QString &root, const QString &id, const QString &launchPath)
 {
-    if (ArchivePath::isSafeModuleId(id) && !id.startsWith(QLatin1Char('.')) &&
-        QFileInfo(library.filePath(id)).isDir())
+    if (!id.isEmpty() && QFileInfo(root + id).isDir())
         return id;
     const QString named = launchPath.section(QLatin1Char('/'), 0, 0);
     if (launchPath.contains(QLatin1Char('/')) && !named.startsWith(QLatin1Char('.')) &&
-        QFileInfo(library.filePath(named)).isDir())
+        QFileInfo(root + named).isDir())
         return named;
     return QString();
 }
@@ -194,35 +199,37 @@ QString path(const QString &libraryFolder)
 
 QString firstPage(const QString &libraryFolder, const QJsonObject &record)
 {
-    const QDir library(libraryFolder);
-    const std::optional<QString> launch =
-        EntryPath::relative(record.value(QLatin1String("launchFile")).toString());
-    const QString launchPath = launch ? *launch : QString();
-    const QString folder =
-        moduleFolder(library, record.value(QLatin1String("_id")).toString(), launchPath);
+    // A link among the folders below the library is not followed up: extraction lets none
+    // point out of its module.
+    const QString root = libraryFolder + QLatin1Char('/');
+    const auto isFile = [&root](const QString &path) { return QFileInfo(root + path).isFile(); };
+    const QString launchPath = launchPathOf(record);
+    QString id = record.value(QLatin1String("_id")).toString();
+    if (!ArchivePath::isSafeModuleId(id) || id.startsWith(QLatin1Char('.')))
+        id.clear();
+    // Most often the launch file names the module's folder and is there: one look settles it.
+    if (!id.isEmpty() && launchPath.startsWith(id + QLatin1Char('/')) && isFile(launchPath))
+        return encoded(launchPath);
+
+    const QString folder = moduleFolder(root, id, launchPath);
     if (folder.isEmpty())
         return QString();
-
     // The launch file names its module's folder, or is named from inside it.
     if (!launchPath.isEmpty()) {
         const QString candidates[] = {launchPath.startsWith(folder + '/') ? launchPath : QString(),
                                       folder + '/' + launchPath};
         for (const QString &candidate : candidates) {
-            if (!candidate.isEmpty() && isFileInside(library, folder, candidate))
+            if (!candidate.isEmpty() && isFile(candidate))
                 return encoded(candidate);
         }
     }
     const QString index = folder + QStringLiteral("/index.html");
-    if (isFileInside(library, folder, index))
+    if (isFile(index))
         return encoded(index);
-    const QStringList pages = QDir(library.filePath(folder))
+    const QStringList pages = QDir(root + folder)
                                   .entryList({QStringLiteral("*.html"), QStringLiteral("*.htm")},
                                              QDir::Files, QDir::Name | QDir::IgnoreCase);
-    for (const QString &page : pages) {
-        if (isFileInside(library, folder, folder + '/' + page))
-            return encoded(folder + '/' + page);
-    }
-    return encoded(folder) + '/';
+    return pages.isEmpty() ? encoded(folder) + '/' : encoded(folder + '/' + pages.first());
 }
 
 QByteArray render(const QString &libraryFolder, const QVector<LibraryIndex::Line> &lines)
