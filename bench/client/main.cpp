@@ -24,7 +24,7 @@ int main(int argc, char *argv[])
 
     QCommandLineParser parser;
     parser.addPositionalArgument(QStringLiteral("case"),
-                                 QStringLiteral("unpack, download, copy, list or delay"));
+                                 QStringLiteral("unpack, download, copy, list, delay or page"));
     const QCommandLineOption archive(QStringLiteral("archive"), QStringLiteral("Archive."),
                                      QStringLiteral("file"));
     const QCommandLineOption library(QStringLiteral("library"), QStringLiteral("Library folder."),
@@ -73,11 +73,10 @@ int main(int argc, char *argv[])
     options.stallMs = parser.value(stallMs).toInt();
 
     const std::map<QString, std::function<int(const ClientOptions &)>> cases = {
-        {QStringLiteral("unpack"), runUnpack},
-        {QStringLiteral("download"), runDownload},
-        {QStringLiteral("copy"), runCopy},
-        {QStringLiteral("list"), runList},
-        {QStringLiteral("delay"), runDelay}};
+        {QStringLiteral("unpack"), runUnpack}, {QStringLiteral("download"), runDownload},
+        {QStringLiteral("copy"), runCopy},     {QStringLiteral("list"), runList},
+        {QStringLiteral("delay"), runDelay},   {QStringLiteral("page"), runPage},
+    };
     const QString name = parser.positionalArguments().value(0);
     const auto found = cases.find(name);
     if (found == cases.end())

@@ -114,6 +114,8 @@ int Bench::run()
         caseUpdate();
     if (wanted(QStringLiteral("copy")))
         caseCopy();
+    if (wanted(QStringLiteral("page")))
+        casePage();
     stopService();
 
     std::printf("\nCorvelle benchmarks (%s mode, median of %d runs each side, after a warm-up run; "

@@ -90,6 +90,7 @@ private:
     void caseUpdate();
     bool prepareUpdates();
     void caseCopy();
+    void casePage();
 
     // The client's arguments for the window's download of the large module.
     QStringList downloadArguments() const;
