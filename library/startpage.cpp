@@ -155,28 +155,32 @@ QString plainDescription(const QString &description)
     return decoded.replace(blanks, QStringLiteral(" ")).trimmed();
 }
 
-struct Entry
+// One module of the page: what it is sorted by, and where its record is.
+struct Listed
 {
+    int group;
     QString name;
-    QString description;
-    QString version;
-    QString size;
-    QString link;
+    const QJsonObject *record;
 };
 
-void appendEntry(QString *out, const Entry &entry)
+void appendEntry(QString *out, const Listed &entry, const QString &link)
 {
+    const QJsonObject &record = *entry.record;
     *out += QLatin1String("<li><h3>");
-    if (entry.link.isEmpty()) {
+    if (link.isEmpty()) {
         *out += entry.name.toHtmlEscaped();
     } else {
-        *out += QLatin1String("<a href=\"") + entry.link + QLatin1String("\">") +
+        *out += QLatin1String("<a href=\"") + link + QLatin1String("\">") +
                 entry.name.toHtmlEscaped() + QLatin1String("</a>");
     }
-    *out += QLatin1String("</h3><p class=\"d\">") + entry.description.toHtmlEscaped() +
-            QLatin1String("</p><p class=\"f\">Version: ") + entry.version.toHtmlEscaped() +
-            QLatin1String(" &middot; Size: ") + entry.size.toHtmlEscaped();
-    if (entry.link.isEmpty())
+    *out +=
+        QLatin1String("</h3><p class=\"d\">") +
+        plainDescription(record.value(QLatin1String("description")).toString()).toHtmlEscaped() +
+        QLatin1String("</p><p class=\"f\">Version: ") +
+        record.value(QLatin1String("version")).toString().toHtmlEscaped() +
+        QLatin1String(" &middot; Size: ") +
+        record.value(QLatin1String("packageSize")).toString().toHtmlEscaped();
+    if (link.isEmpty())
         *out += QLatin1String(" &middot; Its files are not in this folder.");
     *out += QLatin1String("</p></li>\n");
 }
@@ -234,28 +238,26 @@ QString firstPage(const QString &libraryFolder, const QJsonObject &record)
 
 QByteArray render(const QString &libraryFolder, const QVector<LibraryIndex::Line> &lines)
 {
-    QVector<QVector<Entry>> groups(groupCount);
-    int modules = 0;
+    QVector<Listed> listed;
+    listed.reserve(lines.size());
     for (const LibraryIndex::Line &line : lines) {
         if (!line.isRecord)
             continue;
-        const QJsonObject &record = line.record;
-        Entry entry{record.value(QLatin1String("name")).toString(),
-                    plainDescription(record.value(QLatin1String("description")).toString()),
-                    record.value(QLatin1String("version")).toString(),
-                    record.value(QLatin1String("packageSize")).toString(),
-                    firstPage(libraryFolder, record)};
-        groups[groupOf(entry.name)].append(entry);
-        ++modules;
+        const QString name = line.record.value(QLatin1String("name")).toString();
+        listed.append({groupOf(name), name, &line.record});
     }
+    std::stable_sort(listed.begin(), listed.end(), [](const Listed &a, const Listed &b) {
+        return a.group != b.group ? a.group < b.group
+                                  : a.name.compare(b.name, Qt::CaseInsensitive) < 0;
+    });
 
     QString letters;
     QString sections;
-    sections.reserve(modules * 300);
+    sections.reserve(listed.size() * 320);
+    auto entry = listed.cbegin();
     for (int group = 0; group < groupCount; ++group) {
-        QVector<Entry> &entries = groups[group];
         const QString anchor = groupAnchor(group);
-        if (entries.isEmpty()) {
+        if (entry == listed.cend() || entry->group != group) {
             // The letter stays in its place, as a button without modules does.
             if (group < 24)
                 letters +=
@@ -264,18 +266,15 @@ QByteArray render(const QString &libraryFolder, const QVector<LibraryIndex::Line
         }
         letters += QLatin1String("<li><a href=\"#") + anchor + QLatin1String("\">") +
                    groupTitle(group) + QLatin1String("</a></li>");
-        std::stable_sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
-            return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
-        });
         sections += QLatin1String("<section id=\"") + anchor + QLatin1String("\"><h2>") +
                     groupTitle(group) + QLatin1String("</h2><ul>\n");
-        for (const Entry &entry : qAsConst(entries))
-            appendEntry(&sections, entry);
+        for (; entry != listed.cend() && entry->group == group; ++entry)
+            appendEntry(&sections, *entry, firstPage(libraryFolder, *entry->record));
         sections += QLatin1String("</ul></section>\n");
     }
 
     QString page = pageTemplate();
-    page.replace(QLatin1String("{{summary}}"), summaryOf(modules));
+    page.replace(QLatin1String("{{summary}}"), summaryOf(listed.size()));
     page.replace(QLatin1String("{{letters}}"), letters);
     // Last, so that nothing in the records is taken for a placeholder.
     page.replace(QLatin1String("{{sections}}"), sections);
