@@ -266,7 +266,12 @@ QByteArray render(const QString &libraryFolder, const QVector<LibraryIndex::Line
         }
         letters += QLatin1String("<li><a href=\"#") + anchor + QLatin1String("\">") +
                    groupTitle(group) + QLatin1String("</a></li>");
-        sections += QLatin1String("<section id=\"") + anchor + QLatin1String("\"><h2>") +
+        // Its height until it is laid out: a module takes some 95 pixels.
+        const auto end = std::find_if(entry, listed.cend(),
+                                      [group](const Listed &next) { return next.group != group; });
+        sections += QLatin1String("<section id=\"") + anchor +
+                    QLatin1String("\" style=\"contain-intrinsic-size: auto ") +
+                    QString::number(60 + 95 * int(end - entry)) + QLatin1String("px\"><h2>") +
                     groupTitle(group) + QLatin1String("</h2><ul>\n");
         for (; entry != listed.cend() && entry->group == group; ++entry)
             appendEntry(&sections, *entry, firstPage(libraryFolder, *entry->record));
