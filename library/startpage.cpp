@@ -163,26 +163,45 @@ struct Listed
     const QJsonObject *record;
 };
 
+// Appends text with the characters that HTML reads as markup escaped; straight into the page,
+// since the page is written at every install.
+void appendEscaped(QString *out, const QString &text)
+{
+    int from = 0;
+    for (int at = 0; at < text.size(); ++at) {
+        const char16_t c = text.at(at).unicode();
+        const char *entity = c == '<'   ? "&lt;"
+                             : c == '>' ? "&gt;"
+                             : c == '&' ? "&amp;"
+                             : c == '"' ? "&quot;"
+                                        : nullptr;
+        if (!entity)
+            continue;
+        out->append(text.constData() + from, at - from);
+        out->append(QLatin1String(entity));
+        from = at + 1;
+    }
+    out->append(text.constData() + from, text.size() - from);
+}
+
 void appendEntry(QString *out, const Listed &entry, const QString &link)
 {
     const QJsonObject &record = *entry.record;
-    *out += QLatin1String("<li><h3>");
-    if (link.isEmpty()) {
-        *out += entry.name.toHtmlEscaped();
-    } else {
-        *out += QLatin1String("<a href=\"") + link + QLatin1String("\">") +
-                entry.name.toHtmlEscaped() + QLatin1String("</a>");
-    }
-    *out +=
-        QLatin1String("</h3><p class=\"d\">") +
-        plainDescription(record.value(QLatin1String("description")).toString()).toHtmlEscaped() +
-        QLatin1String("</p><p class=\"f\">Version: ") +
-        record.value(QLatin1String("version")).toString().toHtmlEscaped() +
-        QLatin1String(" &middot; Size: ") +
-        record.value(QLatin1String("packageSize")).toString().toHtmlEscaped();
+    out->append(QLatin1String("<li><h3>"));
+    if (!link.isEmpty())
+        out->append(QLatin1String("<a href=\"")).append(link).append(QLatin1String("\">"));
+    appendEscaped(out, entry.name);
+    if (!link.isEmpty())
+        out->append(QLatin1String("</a>"));
+    out->append(QLatin1String("</h3><p class=\"d\">"));
+    appendEscaped(out, plainDescription(record.value(QLatin1String("description")).toString()));
+    out->append(QLatin1String("</p><p class=\"f\">Version: "));
+    appendEscaped(out, record.value(QLatin1String("version")).toString());
+    out->append(QLatin1String(" &middot; Size: "));
+    appendEscaped(out, record.value(QLatin1String("packageSize")).toString());
     if (link.isEmpty())
-        *out += QLatin1String(" &middot; Its files are not in this folder.");
-    *out += QLatin1String("</p></li>\n");
+        out->append(QLatin1String(" &middot; Its files are not in this folder."));
+    out->append(QLatin1String("</p></li>\n"));
 }
 
 QString summaryOf(int modules)
