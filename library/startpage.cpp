@@ -4,6 +4,7 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -91,14 +92,18 @@ QString encoded(const QString &relativePath)
 // elsewhere: an absolute path, a drive or stream (":"), a ".." part.
 QString launchPathOf(const QJsonObject &record)
 {
-    QString path = record.value(QLatin1String("launchFile")).toString();
-    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    if (path.startsWith(QLatin1Char('/')) || path.contains(QLatin1Char(':')) ||
-        path.contains(QChar(0)))
-        return QString();
+    const QString given = record.value(QLatin1String("launchFile")).toString();
+    const QString path = QString(given).replace(QLatin1Char('\\'), QLatin1Char('/'));
     QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     parts.removeAll(QStringLiteral("."));
-    return parts.contains(QStringLiteral("..")) ? QString() : parts.join(QLatin1Char('/'));
+    if (path.startsWith(QLatin1Char('/')) || path.contains(QLatin1Char(':')) ||
+        path.contains(QChar(0)) || parts.contains(QStringLiteral(".."))) {
+        qDebug() << "The start page passes over the launch file of module"
+                 << record.value(QLatin1String("_id")).toString()
+                 << "as it leads out of the library:" << given;
+        return QString();
+    }
+    return parts.join(QLatin1Char('/'));
 }
 
 // The folder the module installed: the one named by its id (empty when the id names no
