@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "library/download.h"
+#include "library/startpage.h"
 #include "worker/module.h"
 
 #include <QDebug>
@@ -251,5 +252,11 @@ void MainWindow::initApplication()
     const QString key = QStringLiteral("moduleDirectory");
     if (settings.value(key).toString() != libraryFolder)
         settings.setValue(key, libraryFolder);
+    // A library installed by an older client, or changed while the page could not be written.
+    if (StartPage::isStale(libraryFolder)) {
+        const LibraryIndex::Result page = StartPage::write(libraryFolder);
+        if (!page.ok)
+            qWarning().noquote() << page.error;
+    }
     ui->tabWidget->setCurrentIndex(0);
 }

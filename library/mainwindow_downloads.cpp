@@ -4,6 +4,7 @@
 #include "library/archivepath.h"
 #include "library/download.h"
 #include "library/libraryindex.h"
+#include "library/startpage.h"
 #include "library/statusline.h"
 
 #include <QDebug>
@@ -350,10 +351,13 @@ void MainWindow::installExtracted(const QString &status)
         showStatus(StatusLine::unpacked(record, status));
         return;
     }
-    const LibraryIndex::Result merged =
-        LibraryIndex::merge(settings.value(moduleDirectoryKey).toString(), record);
+    const QString libraryFolder = settings.value(moduleDirectoryKey).toString();
+    const LibraryIndex::Result merged = LibraryIndex::merge(libraryFolder, record);
     if (!merged.ok)
         qDebug().noquote() << merged.error;
+    const LibraryIndex::Result page = StartPage::write(libraryFolder);
+    if (!page.ok)
+        qWarning().noquote() << page.error;
     showStatus(merged.ok ? StatusLine::unpacked(record, status) : StatusLine::notRecorded(record));
     updateModuleTable();
     checkLibrary({idOf(record)});

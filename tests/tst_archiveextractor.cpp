@@ -486,6 +486,7 @@ void ArchiveExtractorTest::refusesWholeArchive_data()
     unsafe("library index", "tavro-modules.txt");
     unsafe("below the library index", "Tavro-Modules.TXT/x");
     unsafe("library index, as Windows reads trailing dots", "tavro-modules.txt.");
+    unsafe("the start page", "start here.html");
     unsafe("the archive being unpacked", "MOD.zip");
     unsafe("below the archive being unpacked", "mod.zip/index.html");
     unsafe("a staging folder", ".unpack-Ab12Cd/x");

@@ -110,11 +110,13 @@ QByteArray moduleArchive(const QString &version)
     return zip.archive();
 }
 
-// What the library holds, its index left out, with links' targets below it made relative.
+// What the library holds, its index and start page left out, with links' targets below it made
+// relative.
 QMap<QString, QByteArray> libraryTree(const QString &folder)
 {
     QMap<QString, QByteArray> tree = snapshot(folder);
     tree.remove(QStringLiteral("tavro-modules.txt"));
+    tree.remove(QStringLiteral("Start Here.html"));
     for (QByteArray &value : tree)
         value.replace("link:" + QFile::encodeName(folder) + '/', "link:");
     return tree;

@@ -553,7 +553,8 @@ void DownloadsTest::failedTransfer_isNotInstalledAndTheChainGoesOn()
     // Only the good archive was handed to the worker.
     QCOMPARE(m_log->count(QStringLiteral("File Unzipping Complete:")), 1);
     // Nothing of the failed transfer is left in the library folder.
-    QCOMPARE(libraryEntries(), QStringList({".good.files", "good", "tavro-modules.txt"}));
+    QCOMPARE(libraryEntries(),
+             QStringList({".good.files", "good", "Start Here.html", "tavro-modules.txt"}));
     auto *bar = widget<QProgressBar>("progressBar");
     QVERIFY(bar->isHidden());
     QCOMPARE(bar->value(), 0);
@@ -620,7 +621,8 @@ void DownloadsTest::cutDownload_resumesOrStartsOver()
     QCOMPARE(m_server->rangesAsked(archiveUrlPath(QStringLiteral("m1"))), rangesAsked);
     QVERIFY(m_statusLines.first().contains(QStringLiteral("trying again")));
     // The part went with the full download.
-    QCOMPARE(libraryEntries(), QStringList({".m1.files", "m1", "tavro-modules.txt"}));
+    QCOMPARE(libraryEntries(),
+             QStringList({".m1.files", "m1", "Start Here.html", "tavro-modules.txt"}));
 }
 
 void DownloadsTest::failedDownload_keepsItsPart_andTheNextDownloadResumes()
@@ -654,7 +656,8 @@ void DownloadsTest::failedDownload_keepsItsPart_andTheNextDownloadResumes()
     QCOMPARE(m_server->rangesAsked(archiveUrlPath(QStringLiteral("m1"))).last(),
              QByteArray("bytes=40000-"));
     QVERIFY(first >= 40000);
-    QCOMPARE(libraryEntries(), QStringList({".m1.files", "m1", "tavro-modules.txt"}));
+    QCOMPARE(libraryEntries(),
+             QStringList({".m1.files", "m1", "Start Here.html", "tavro-modules.txt"}));
 }
 
 void DownloadsTest::httpsCatalogue_downloadsWhenItsCertificateIsTrusted()

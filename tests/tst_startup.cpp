@@ -33,6 +33,8 @@ private slots:
     void libraryFolder_data();
     void libraryFolder();
     void libraryFolder_storedAlready_settingsFileUntouched();
+    void startPage_writtenWhenMissingOrOlderThanTheIndex_data();
+    void startPage_writtenWhenMissingOrOlderThanTheIndex();
     void closing_whileRequestsHang_returnsPromptly();
 
 private:
@@ -186,6 +188,46 @@ void StartupTest::libraryFolder_storedAlready_settingsFileUntouched()
     QCOMPARE(QFileInfo(settingsFile).lastModified(), old);
     QCOMPARE(storedLibraryFolder(), library);
     QCOMPARE(QSettings().value(QStringLiteral("unrelated")).toInt(), 7);
+}
+
+void StartupTest::startPage_writtenWhenMissingOrOlderThanTheIndex_data()
+{
+    QTest::addColumn<int>("pageAgeSecs"); // against the index; -1 for no page
+    QTest::addColumn<bool>("written");
+    QTest::newRow("missing") << -1 << true;
+    QTest::newRow("older than the index") << 60 << true;
+    QTest::newRow("newer than the index") << 0 << false;
+}
+
+void StartupTest::startPage_writtenWhenMissingOrOlderThanTheIndex()
+{
+    QFETCH(int, pageAgeSecs);
+    QFETCH(bool, written);
+    const QString library = m_environment->libraryFolder();
+    QVERIFY(QDir().mkpath(library + QStringLiteral("/malaria")));
+    const QString page = library + QStringLiteral("/Start Here.html");
+    QFile::remove(page);
+    QFile index(library + QStringLiteral("/tavro-modules.txt"));
+    QVERIFY(index.open(QIODevice::WriteOnly));
+    index.write(R"({"_id":"malaria","name":"Malaria Prevention"})"
+                "\n");
+    index.close();
+    if (pageAgeSecs >= 0) {
+        QFile old(page);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old page");
+        QVERIFY(old.flush());
+        const QDateTime indexTime = QFileInfo(index).lastModified();
+        QVERIFY(
+            old.setFileTime(indexTime.addSecs(-pageAgeSecs), QFileDevice::FileModificationTime));
+    }
+
+    {
+        MainWindow window;
+    }
+    QFile result(page);
+    QVERIFY(result.open(QIODevice::ReadOnly));
+    QCOMPARE(result.readAll().contains("Malaria Prevention"), written);
 }
 
 void StartupTest::closing_whileRequestsHang_returnsPromptly()

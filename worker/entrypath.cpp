@@ -1,5 +1,6 @@
 #include "worker/entrypath.h"
 
+#include "library/startpage.h"
 #include "worker/drivename.h"
 
 #include <QStringList>
@@ -99,7 +100,7 @@ bool isClientFile(const QString &path, const QString &libraryIndexName, const QS
     const auto is = [&top](const QString &name) {
         return !name.isEmpty() && top.compare(name, Qt::CaseInsensitive) == 0;
     };
-    return is(libraryIndexName) || is(archiveName) ||
+    return is(libraryIndexName) || is(archiveName) || is(StartPage::fileName) ||
            top.startsWith(stagingPrefix, Qt::CaseInsensitive) ||
            (top.startsWith(QLatin1Char('.')) && (top.contains(partSuffix, Qt::CaseInsensitive) ||
                                                  top.endsWith(recordSuffix, Qt::CaseInsensitive)));

@@ -30,9 +30,9 @@ std::optional<QString> relative(const QString &name);
 bool linkStaysInside(const QString &linkPath, const QString &target);
 
 // Whether path (as relative() gives it) lies at or below one of the client's own files at the
-// top of the library folder, compared ignoring case: the library index, the archive being
-// unpacked (archiveName, empty when it lies elsewhere), the unpacking's staging folders and
-// the partial downloads and the install records.
+// top of the library folder, compared ignoring case: the library index, the start page, the
+// archive being unpacked (archiveName, empty when it lies elsewhere), the unpacking's staging
+// folders, the partial downloads and the install records.
 bool isClientFile(const QString &path, const QString &libraryIndexName, const QString &archiveName);
 
 } // namespace EntryPath

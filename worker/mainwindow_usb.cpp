@@ -1,6 +1,8 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "library/startpage.h"
+
 #include <QDebug>
 #include <QDir>
 #include <QFileDialog>
@@ -38,5 +40,9 @@ void MainWindow::createUSB()
     }
     // Damage found now shows in the library table while the copy runs.
     checkLibrary();
+    // The start page goes with the library, written afresh so that it lists what is copied.
+    const LibraryIndex::Result page = StartPage::write(source);
+    if (!page.ok)
+        qWarning().noquote() << page.error;
     emit copyDirs(source, target);
 }

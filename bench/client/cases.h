@@ -10,7 +10,7 @@ struct ClientOptions
     QString moduleName;  // download: its name in the topic view
     QString drive;       // copy: the drive folder chosen in the folder dialog
     bool repeat = false; // copy: copy a second time, with nothing changed
-    QString routes;      // list: the catalogue bodies to serve, one "path<TAB>file" a line
+    QString routes;      // list, page: the catalogue bodies to serve, one "path<TAB>file" a line
     QString topicName;   // list: the topic whose module list is timed
     int expectModules = 0;
     int expectInstalled = 0; // list: index length; check: modules with a record
@@ -28,3 +28,4 @@ int runCopy(const ClientOptions &options);
 int runList(const ClientOptions &options);
 int runDelay(const ClientOptions &options);
 int runCheck(const ClientOptions &options);
+int runPage(const ClientOptions &options);

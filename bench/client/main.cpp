@@ -23,8 +23,9 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("Corvelle"));
 
     QCommandLineParser parser;
-    parser.addPositionalArgument(QStringLiteral("case"),
-                                 QStringLiteral("unpack, download, copy, list, delay or check"));
+    parser.addPositionalArgument(
+        QStringLiteral("case"),
+        QStringLiteral("unpack, download, copy, list, delay, check or page"));
     const QCommandLineOption archive(QStringLiteral("archive"), QStringLiteral("Archive."),
                                      QStringLiteral("file"));
     const QCommandLineOption library(QStringLiteral("library"), QStringLiteral("Library folder."),
@@ -75,7 +76,9 @@ int main(int argc, char *argv[])
     const std::map<QString, std::function<int(const ClientOptions &)>> cases = {
         {QStringLiteral("unpack"), runUnpack}, {QStringLiteral("download"), runDownload},
         {QStringLiteral("copy"), runCopy},     {QStringLiteral("list"), runList},
-        {QStringLiteral("delay"), runDelay},   {QStringLiteral("check"), runCheck}};
+        {QStringLiteral("delay"), runDelay},   {QStringLiteral("check"), runCheck},
+        {QStringLiteral("page"), runPage},
+    };
     const QString name = parser.positionalArguments().value(0);
     const auto found = cases.find(name);
     if (found == cases.end())

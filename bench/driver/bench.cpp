@@ -117,6 +117,8 @@ int Bench::run()
         caseCopy();
     if (wanted(QStringLiteral("check")))
         caseCheck();
+    if (wanted(QStringLiteral("page")))
+        casePage();
     stopService();
 
     std::printf("\nCorvelle benchmarks (%s mode, median of %d runs each side, after a warm-up run; "

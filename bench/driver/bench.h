@@ -94,6 +94,7 @@ private:
     bool prepareUpdates();
     void caseCopy();
     void caseCheck();
+    void casePage();
 
     // The client's arguments for the window's download of the large module.
     QStringList downloadArguments() const;
