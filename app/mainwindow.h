@@ -87,6 +87,7 @@ private slots:
 private:
     void connectWorker();
     void connectWidgets();
+    void useFittingFont();
     void applyStyling();
     void startDownload(int cflag, const QJsonObject &record, const QString &link);
     void installExtracted(const QString &status);
