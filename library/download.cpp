@@ -149,7 +149,7 @@ void Download::answerStarted()
     if (status < 200 || status >= 300 || status == 206) {
         // An error page or a redirect is not an archive; it is read and dropped.
         m_answer = Answer::Refused;
-        m_reason = QStringLiteral("the catalogue answered %1").arg(status);
+        m_reason = NetworkFailure::statusReason(status);
         m_error = QStringLiteral("HTTP status %1").arg(status);
         m_retryable = false;
         return;

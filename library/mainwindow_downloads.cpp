@@ -5,6 +5,7 @@
 #include "library/download.h"
 #include "library/libraryindex.h"
 #include "library/statusline.h"
+#include "worker/systemproxy.h"
 
 #include <QDebug>
 #include <QNetworkAccessManager>
@@ -257,8 +258,10 @@ bool MainWindow::mayStartDownload(const QJsonObject &record) const
 
 void MainWindow::startDownload(int cflag, const QJsonObject &record, const QString &link)
 {
-    if (!m_network)
+    if (!m_network) {
         m_network = new QNetworkAccessManager(this);
+        SystemProxy::use(m_network);
+    }
     using Progress = void (MainWindow::*)(qint64, qint64);
     using Completion = void (MainWindow::*)();
     static const Progress progressSlots[] = {

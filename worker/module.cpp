@@ -4,6 +4,7 @@
 #include "worker/cataloguebaseurl.h"
 #include "worker/cataloguerequest.h"
 #include "worker/librarycopier.h"
+#include "worker/systemproxy.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
@@ -20,7 +21,7 @@ Module::Module(QObject *parent) : QObject(parent)
         this,
         [this] {
             if (!m_network)
-                m_network = new QNetworkAccessManager(this);
+                makeNetwork();
         },
         Qt::QueuedConnection);
 }
@@ -35,6 +36,13 @@ Module::~Module()
         request->disconnect(this);
         delete request;
     }
+}
+
+void Module::makeNetwork()
+{
+    m_network = new QNetworkAccessManager(this);
+    // Clinics and schools often reach the internet only through a proxy.
+    SystemProxy::use(m_network);
 }
 
 namespace {
@@ -79,7 +87,7 @@ void Module::request(const QString &urlTemplate, const QString &id, Deliver deli
                      QPointer<CatalogueRequest> *current)
 {
     if (!m_network)
-        m_network = new QNetworkAccessManager(this);
+        makeNetwork();
 
     // An older pick of the same view that has not been answered yet is answered now, empty,
     // so that its late answer can never replace the list of this newer pick.

@@ -20,6 +20,14 @@ QString reason(const QNetworkReply *reply, bool stalled, bool *retryable)
     case QNetworkReply::NetworkSessionFailedError:
     case QNetworkReply::UnknownNetworkError:
         return QStringLiteral("the catalogue did not answer");
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyConnectionClosedError:
+    case QNetworkReply::ProxyNotFoundError:
+    case QNetworkReply::ProxyTimeoutError:
+        return QStringLiteral("the proxy did not answer");
+    case QNetworkReply::ProxyAuthenticationRequiredError:
+        *retryable = false;
+        return statusReason(407);
     case QNetworkReply::SslHandshakeFailedError:
         *retryable = false;
         return QStringLiteral("the catalogue's certificate is not trusted");
@@ -33,8 +41,16 @@ QString reason(const QNetworkReply *reply, bool stalled, bool *retryable)
     *retryable = false;
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (status.isValid() && status.toInt() >= 400)
-        return QStringLiteral("the catalogue answered %1").arg(status.toInt());
+        return statusReason(status.toInt());
     return QStringLiteral("the transfer failed");
+}
+
+QString statusReason(int status)
+{
+    // Credentials are neither asked for nor kept: those in the proxy setting are used, if any.
+    if (status == 407)
+        return QStringLiteral("the proxy asks for a user name and password");
+    return QStringLiteral("the catalogue answered %1").arg(status);
 }
 
 } // namespace NetworkFailure
