@@ -19,6 +19,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     ui->setupUi(this);
     connectWidgets();
     applyStyling();
+    addStopButton();
     emit getTopics();
     emit getLetters();
     emit getArticles();

@@ -19,6 +19,7 @@ class MainWindow;
 }
 class Download;
 class QNetworkAccessManager;
+class QPushButton;
 
 class MainWindow : public QMainWindow
 {
@@ -83,12 +84,14 @@ private slots:
     void writeLogMessage(QString message);
     void handleTabBarClick(int selection);
     void downloadTopicModules();
+    void stopDownloads();
 
 private:
     void connectWorker();
     void connectWidgets();
     void useFittingFont();
     void applyStyling();
+    void addStopButton();
     void startDownload(int cflag, const QJsonObject &record, const QString &link);
     void installExtracted(const QString &status);
     // The download under way whose update works at path (its archive path or the archive of
@@ -129,6 +132,8 @@ private:
     // The "_id" of every record of topicModuleArray, in order, gathered with the list.
     QStringList m_topicModuleArrayIds;
     QString usbDrivePath;
+    // On the status bar while downloads run.
+    QPushButton *m_stopButton = nullptr;
     // Records whose archives have been handed to the worker, in the order the worker unpacks them;
     // a record joins the library index only once its archive has been unpacked in full.
     std::deque<QJsonObject> m_awaitingExtraction;

@@ -62,6 +62,25 @@ void Download::start(QNetworkAccessManager *network, const QString &link)
     request();
 }
 
+void Download::stop()
+{
+    if (m_outcome != Outcome::Running)
+        return;
+    m_pause.stop();
+    dropReply();
+    m_body.close();
+    // An update keeps nothing: the next one compares the installed files again.
+    PartialDownload::Version held;
+    const qint64 bytes = m_delta ? 0 : m_partial.heldFor(m_link, &held);
+    if (bytes > 0 && held.length > 0)
+        m_stoppedAt = int(bytes * 100 / held.length);
+    else if (!m_delta)
+        m_partial.remove();
+    m_reason = QStringLiteral("it was stopped");
+    m_error = m_reason;
+    end(Outcome::Stopped);
+}
+
 bool Download::openBody()
 {
     m_held = m_partial.heldFor(m_link, &m_heldVersion);

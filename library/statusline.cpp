@@ -25,6 +25,15 @@ QString downloadRetrying(const QJsonObject &record, const QString &reason, int r
         .arg(retries);
 }
 
+QString downloadStopped(const QJsonObject &record, int percent)
+{
+    if (percent < 0)
+        return QStringLiteral("Stopped %1").arg(moduleName(record));
+    return QStringLiteral("Stopped %1 at %2 %; it will go on from there")
+        .arg(moduleName(record))
+        .arg(percent);
+}
+
 QString unpacked(const QJsonObject &record, const QString &status)
 {
     if (status == QLatin1String("success")) {
