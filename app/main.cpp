@@ -1,5 +1,7 @@
 #include "mainwindow.h"
 
+#include "library/translations.h"
+
 #include <QApplication>
 #include <QDebug>
 
@@ -10,6 +12,8 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("Tavro"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("tavro.org"));
     QCoreApplication::setApplicationName(QStringLiteral("Corvelle"));
+    // In the system's language (LANG on Linux) where a translation ships.
+    Translations::install(QLocale());
 
     // The window's white background comes with its form, set before any widget exists:
     // set on the finished window it would restyle every widget again.

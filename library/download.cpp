@@ -7,6 +7,7 @@
 #include "worker/networktiming.h"
 #include "worker/stallwatch.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -20,7 +21,10 @@ constexpr qint64 readBufferSize = 1024 * 1024;
 // A part nobody has continued for this long is not worth its disk space.
 constexpr int partLifeDays = 7;
 
-const QString noSpace = QStringLiteral("there is not enough free space on the disk");
+QString noSpace()
+{
+    return QCoreApplication::translate("Download", "there is not enough free space on the disk");
+}
 
 } // namespace
 
@@ -90,7 +94,7 @@ bool Download::openBody()
     m_body.setFileName(m_partial.bodyPath());
     if (m_body.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         return true;
-    m_reason = QStringLiteral("the library folder cannot be written");
+    m_reason = tr("the library folder cannot be written");
     m_error = m_body.errorString();
     return false;
 }
@@ -157,7 +161,7 @@ void Download::answerStarted()
             return;
         }
         if (!fitsOnDisk(range.span.length())) {
-            refuse(noSpace, QStringLiteral("%1 more bytes announced").arg(range.span.length()));
+            refuse(noSpace(), QStringLiteral("%1 more bytes announced").arg(range.span.length()));
             return;
         }
         m_answer = Answer::Continues;
@@ -176,7 +180,7 @@ void Download::answerStarted()
     // The whole body, from its first byte: nothing was held, or the server cannot give ranges,
     // or the version held is not the one at the link any more.
     if (!fitsOnDisk(length - m_body.size())) {
-        refuse(noSpace, QStringLiteral("%1 bytes announced").arg(length));
+        refuse(noSpace(), QStringLiteral("%1 bytes announced").arg(length));
         return;
     }
     m_body.resize(0);
@@ -326,8 +330,8 @@ void Download::receive()
             m_body.close();
             m_partial.remove();
             refuse(fitsOnDisk(chunk.size())
-                       ? QStringLiteral("the archive could not be written in the library folder")
-                       : noSpace,
+                       ? tr("the archive could not be written in the library folder")
+                       : noSpace(),
                    error);
             continue;
         }
@@ -407,7 +411,7 @@ void Download::transferEnded()
 bool Download::save()
 {
     if (!ArchivePath::putInPlace(m_partial.bodyPath(), m_archivePath)) {
-        m_reason = QStringLiteral("the archive could not be saved in the library folder");
+        m_reason = tr("the archive could not be saved in the library folder");
         m_error = QStringLiteral("cannot rename %1 to %2").arg(m_partial.bodyPath(), m_archivePath);
         m_partial.remove();
         return false;

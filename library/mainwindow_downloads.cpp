@@ -95,7 +95,7 @@ void MainWindow::downloadTopicModules()
 
 void MainWindow::downloadTopicModule(QString moduleId)
 {
-    ui->downloadModuleLabel->setText(QStringLiteral("Downloading Module ") + moduleId);
+    ui->downloadModuleLabel->setText(tr("Downloading Module %1").arg(moduleId));
     QJsonObject record;
     QString link;
     if (!findChainedModule(moduleId, &MainWindow::downloadTopicModules, &record, &link))
@@ -107,7 +107,7 @@ void MainWindow::downloadTopicModule(QString moduleId)
 
 void MainWindow::updateModule(QString moduleId)
 {
-    ui->updateModuleLabel->setText(QStringLiteral("Updating Module Id ") + moduleId);
+    ui->updateModuleLabel->setText(tr("Updating Module Id %1").arg(moduleId));
     QJsonObject record;
     QString link;
     if (!findChainedModule(moduleId, &MainWindow::updateModules, &record, &link))

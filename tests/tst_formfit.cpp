@@ -2,6 +2,7 @@
 #include "support/windowfixture.h"
 
 #include "browse/catalogrecord.h"
+#include "library/translations.h"
 
 #include <QAbstractButton>
 #include <QGroupBox>
@@ -78,7 +79,8 @@ QString tabOverflow(const QTabBar *bar, int index)
 } // namespace
 
 // Every text of the form fits inside its widget, in the font that widget draws with: the
-// form's geometry is fixed, so a wider font clips what it does not fit.
+// form's geometry is fixed, so a wider font clips what it does not fit. The same holds in
+// French, where every text is translated.
 class TestFormFit : public WindowFixture
 {
     Q_OBJECT
@@ -87,7 +89,53 @@ private slots:
     void initTestCase();
     void textFits_data();
     void textFits();
+
+private:
+    struct Text
+    {
+        QString widget; // the object name, and the tab's index for a tab
+        QString text;
+        QString overflow;
+    };
+    // Opens the window and measures every text of its form.
+    QVector<Text> measureForm();
+
+    QVector<Text> m_english;
+    QVector<Text> m_french;
+    QString m_englishTitle;
+    QString m_frenchTitle;
 };
+
+QVector<TestFormFit::Text> TestFormFit::measureForm()
+{
+    openWindow();
+    if (!showWindow())
+        return {};
+    // The longest text a handler puts in a label of the form's own size.
+    widget<QLabel>(QStringLiteral("topicPackageSize"))
+        ->setText(CatalogRecord::totalSizeText(3.75f));
+    QVector<Text> texts;
+    const QWidget *form = widget<QWidget>(QStringLiteral("centralWidget"));
+    for (const QWidget *child : form->findChildren<QWidget *>()) {
+        const QString name = child->objectName();
+        if (const auto *label = qobject_cast<const QLabel *>(child)) {
+            if (!label->text().isEmpty())
+                texts.append({name, label->text(), labelOverflow(label)});
+        } else if (const auto *button = qobject_cast<const QAbstractButton *>(child)) {
+            if (!button->text().isEmpty())
+                texts.append({name, button->text(), buttonOverflow(button)});
+        } else if (const auto *box = qobject_cast<const QGroupBox *>(child)) {
+            if (!box->title().isEmpty())
+                texts.append({name, box->title(), titleOverflow(box)});
+        } else if (const auto *bar = qobject_cast<const QTabBar *>(child)) {
+            for (int index = 0; index < bar->count(); ++index) {
+                texts.append({QStringLiteral("tab %1").arg(index), bar->tabText(index),
+                              tabOverflow(bar, index)});
+            }
+        }
+    }
+    return texts;
+}
 
 void TestFormFit::initTestCase()
 {
@@ -96,39 +144,39 @@ void TestFormFit::initTestCase()
     QApplication::setFont(QFont(QStringLiteral("Sans Serif"), 9));
     startServer();
     answerStartUp("[]", "[]", "[]");
-    openWindow();
-    QVERIFY(showWindow());
-    // The longest text a handler puts in a label of the form's own size.
-    widget<QLabel>(QStringLiteral("topicPackageSize"))
-        ->setText(CatalogRecord::totalSizeText(3.75f));
+    m_english = measureForm();
+    m_englishTitle = m_window->windowTitle();
+    QVERIFY(Translations::install(QLocale(QLocale::French, QLocale::France)));
+    m_french = measureForm();
+    m_frenchTitle = m_window->windowTitle();
+    QCOMPARE(m_french.size(), m_english.size());
 }
 
 void TestFormFit::textFits_data()
 {
-    QTest::addColumn<QString>("problem");
-    const QWidget *form = widget<QWidget>(QStringLiteral("centralWidget"));
-    for (const QWidget *child : form->findChildren<QWidget *>()) {
-        const QByteArray name = child->objectName().toUtf8();
-        if (const auto *label = qobject_cast<const QLabel *>(child)) {
-            if (!label->text().isEmpty())
-                QTest::newRow(name) << labelOverflow(label);
-        } else if (const auto *button = qobject_cast<const QAbstractButton *>(child)) {
-            if (!button->text().isEmpty())
-                QTest::newRow(name) << buttonOverflow(button);
-        } else if (const auto *box = qobject_cast<const QGroupBox *>(child)) {
-            if (!box->title().isEmpty())
-                QTest::newRow(name) << titleOverflow(box);
-        } else if (const auto *bar = qobject_cast<const QTabBar *>(child)) {
-            for (int index = 0; index < bar->count(); ++index)
-                QTest::addRow("tab %d", index) << tabOverflow(bar, index);
-        }
+    QTest::addColumn<QString>("overflow");
+    QTest::addColumn<bool>("untranslated");
+    // Names and letters stay as they are, and "Modules" is French as well.
+    const QRegularExpression kept(
+        QStringLiteral("^(am_button_.*|module_[1-4]|label_2|label_11|groupBox_2)$"));
+    for (const Text &text : qAsConst(m_english))
+        QTest::addRow("en %s", qPrintable(text.widget)) << text.overflow << false;
+    for (int index = 0; index < m_french.size(); ++index) {
+        const Text &text = m_french.at(index);
+        const bool same = text.widget == m_english.value(index).widget &&
+                          text.text == m_english.value(index).text;
+        QTest::addRow("fr %s", qPrintable(text.widget))
+            << text.overflow << (same && !kept.match(text.widget).hasMatch());
     }
+    QTest::newRow("fr window title") << QString() << (m_frenchTitle == m_englishTitle);
 }
 
 void TestFormFit::textFits()
 {
-    QFETCH(QString, problem);
-    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    QFETCH(QString, overflow);
+    QFETCH(bool, untranslated);
+    QVERIFY2(overflow.isEmpty(), qPrintable(overflow));
+    QVERIFY(!untranslated);
 }
 
 CORVELLE_TEST_MAIN(TestFormFit)

@@ -34,7 +34,7 @@ void MainWindow::createUSB()
     const QString target = usbDrivePath + QStringLiteral("/Tavro Modules");
     if (!QDir(target).exists()) {
         QDir(usbDrivePath).mkdir(QStringLiteral("Tavro Modules"));
-        writeLogMessage(QStringLiteral("Creating Module Folder: ") + target);
+        writeLogMessage(tr("Creating Module Folder: ") + target);
     }
     emit copyDirs(source, target);
 }

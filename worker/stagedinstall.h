@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <QVector>
 
@@ -14,6 +15,8 @@ class QFileInfo;
 // it was.
 class StagedInstall
 {
+    Q_DECLARE_TR_FUNCTIONS(StagedInstall)
+
 public:
     // Replaced files are set aside in setAsideFolder (which must exist, on the same drive as
     // the destination) until the whole move has succeeded.
