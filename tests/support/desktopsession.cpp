@@ -117,6 +117,11 @@ QProcessEnvironment DesktopSession::environment() const
     for (const char *proxy : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY"})
         env.remove(QString::fromLatin1(proxy));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    if (!m_language.isEmpty()) {
+        for (const char *overriding : {"LC_ALL", "LC_MESSAGES", "LANGUAGE"})
+            env.remove(QString::fromLatin1(overriding));
+        env.insert(QStringLiteral("LANG"), m_language);
+    }
     return env;
 }
 
