@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "library/singleinstance.h"
+#include "library/translations.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -12,6 +13,8 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("Tavro"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("tavro.org"));
     QCoreApplication::setApplicationName(QStringLiteral("Corvelle"));
+    // In the system's language (LANG on Linux) where a translation ships.
+    Translations::install(QLocale());
 
     // A second client over the same library would delete the first one's staging folders.
     SingleInstance instance(MainWindow::libraryFolderPath());

@@ -2,9 +2,11 @@
 #include "ui_mainwindow.h"
 
 #include "library/download.h"
+#include "library/formfont.h"
 #include "library/startpage.h"
 #include "worker/module.h"
 
+#include <QApplication>
 #include <QDebug>
 #include <QDir>
 #include <QStyleFactory>
@@ -15,9 +17,11 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     connectWorker();
     workerThread.start();
     m_jobThread.start();
+    useFittingFont();
     ui->setupUi(this);
     connectWidgets();
     applyStyling();
+    addStopButton();
     emit getTopics();
     emit getLetters();
     emit getArticles();
@@ -117,6 +121,18 @@ void MainWindow::connectWidgets()
     };
     for (const Wire &wire : qAsConst(wires))
         connect(wire.sender, wire.signal, this, wire.slot);
+}
+
+void MainWindow::useFittingFont()
+{
+    const QString family = FormFont::replacementFor(QApplication::font());
+    if (family.isEmpty())
+        return;
+    QFont font = QApplication::font();
+    font.setFamily(family);
+    // The whole application's, so that the selectors' lists and the status bar match the form;
+    // the form's sizes and weights resolve against it.
+    QApplication::setFont(font);
 }
 
 namespace {

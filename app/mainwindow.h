@@ -22,6 +22,7 @@ class MainWindow;
 }
 class Download;
 class QNetworkAccessManager;
+class QPushButton;
 
 class MainWindow : public QMainWindow
 {
@@ -94,11 +95,14 @@ private slots:
     void writeLogMessage(QString message);
     void handleTabBarClick(int selection);
     void downloadTopicModules();
+    void stopDownloads();
 
 private:
     void connectWorker();
     void connectWidgets();
+    void useFittingFont();
     void applyStyling();
+    void addStopButton();
     void startDownload(int cflag, const QJsonObject &record, const QString &link);
     void installExtracted(const QString &status);
     // The download under way whose update works at path (its archive path or the archive of
@@ -152,6 +156,8 @@ private:
     QHash<QString, QJsonObject> m_catalogueModules;
     LetterJump m_letterJump;
     QString usbDrivePath;
+    // On the status bar while downloads run.
+    QPushButton *m_stopButton = nullptr;
     // Records whose archives have been handed to the worker, in the order the worker unpacks them;
     // a record joins the library index only once its archive has been unpacked in full.
     std::deque<QJsonObject> m_awaitingExtraction;

@@ -29,7 +29,7 @@ void MainWindow::showCatalogueFailure(const QString &reason, int retryInMs)
 void MainWindow::copyComplete(int filesLeftOut)
 {
     if (filesLeftOut == 0)
-        writeLogMessage(QStringLiteral("Modules copied!"));
+        writeLogMessage(tr("Modules copied!"));
     else if (filesLeftOut == 1)
         writeLogMessage(tr("The copy is incomplete: 1 file could not be copied."));
     else

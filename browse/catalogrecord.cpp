@@ -1,5 +1,7 @@
 #include "browse/catalogrecord.h"
 
+#include <QCoreApplication>
+
 #include <cmath>
 #include <limits>
 
@@ -79,7 +81,7 @@ float totalPackageSize(const QJsonArray &modules)
 
 QString totalSizeText(float total)
 {
-    return QStringLiteral("All modules are %1MB to download.")
+    return QCoreApplication::translate("CatalogRecord", "All modules are %1MB to download.")
         .arg(QString::number(double(total), 'g', 6));
 }
 

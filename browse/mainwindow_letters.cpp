@@ -21,7 +21,7 @@ void MainWindow::changeLetter()
         return;
     }
     const QString caption = button->text();
-    ui->groupBox_4->setTitle(QStringLiteral("Module List (") + caption + QStringLiteral(")"));
+    ui->groupBox_4->setTitle(tr("Module List (%1)").arg(caption));
     const QString letterId = lastIdNamed(letterArray, caption);
 
     // The old details would otherwise sit beside a list they no longer belong to.

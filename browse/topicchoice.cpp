@@ -2,6 +2,7 @@
 
 #include "browse/catalogrecord.h"
 
+#include <QCoreApplication>
 #include <QSet>
 
 #include <algorithm>
@@ -10,12 +11,12 @@ namespace TopicChoice {
 
 QString allCategories()
 {
-    return QStringLiteral("All categories");
+    return QCoreApplication::translate("TopicChoice", "All categories");
 }
 
 QString allTopics()
 {
-    return QStringLiteral("All topics");
+    return QCoreApplication::translate("TopicChoice", "All topics");
 }
 
 QStringList categories()

@@ -8,6 +8,7 @@
 #include "worker/networktiming.h"
 #include "worker/stallwatch.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -21,7 +22,10 @@ constexpr qint64 readBufferSize = 1024 * 1024;
 // A part nobody has continued for this long is not worth its disk space.
 constexpr int partLifeDays = 7;
 
-const QString noSpace = QStringLiteral("there is not enough free space on the disk");
+QString noSpace()
+{
+    return QCoreApplication::translate("Download", "there is not enough free space on the disk");
+}
 
 } // namespace
 
@@ -71,6 +75,25 @@ void Download::start(QNetworkAccessManager *network, const QString &link)
     request();
 }
 
+void Download::stop()
+{
+    if (m_outcome != Outcome::Running)
+        return;
+    m_pause.stop();
+    dropReply();
+    m_body.close();
+    // An update keeps nothing: the next one compares the installed files again.
+    PartialDownload::Version held;
+    const qint64 bytes = m_delta ? 0 : m_partial.heldFor(m_link, &held);
+    if (bytes > 0 && held.length > 0)
+        m_stoppedAt = int(bytes * 100 / held.length);
+    else if (!m_delta)
+        m_partial.remove();
+    m_reason = QStringLiteral("it was stopped");
+    m_error = m_reason;
+    end(Outcome::Stopped);
+}
+
 bool Download::openBody()
 {
     m_held = m_partial.heldFor(m_link, &m_heldVersion);
@@ -80,7 +103,7 @@ bool Download::openBody()
     m_body.setFileName(m_partial.bodyPath());
     if (m_body.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         return true;
-    m_reason = QStringLiteral("the library folder cannot be written");
+    m_reason = tr("the library folder cannot be written");
     m_error = m_body.errorString();
     return false;
 }
@@ -147,7 +170,7 @@ void Download::answerStarted()
             return;
         }
         if (!fitsOnDisk(range.span.length())) {
-            refuse(noSpace, QStringLiteral("%1 more bytes announced").arg(range.span.length()));
+            refuse(noSpace(), QStringLiteral("%1 more bytes announced").arg(range.span.length()));
             return;
         }
         m_answer = Answer::Continues;
@@ -158,7 +181,7 @@ void Download::answerStarted()
     if (status < 200 || status >= 300 || status == 206) {
         // An error page or a redirect is not an archive; it is read and dropped.
         m_answer = Answer::Refused;
-        m_reason = QStringLiteral("the catalogue answered %1").arg(status);
+        m_reason = NetworkFailure::statusReason(status);
         m_error = QStringLiteral("HTTP status %1").arg(status);
         m_retryable = false;
         return;
@@ -166,7 +189,7 @@ void Download::answerStarted()
     // The whole body, from its first byte: nothing was held, or the server cannot give ranges,
     // or the version held is not the one at the link any more.
     if (!fitsOnDisk(length - m_body.size())) {
-        refuse(noSpace, QStringLiteral("%1 bytes announced").arg(length));
+        refuse(noSpace(), QStringLiteral("%1 bytes announced").arg(length));
         return;
     }
     m_body.resize(0);
@@ -316,8 +339,8 @@ void Download::receive()
             m_body.close();
             m_partial.remove();
             refuse(fitsOnDisk(chunk.size())
-                       ? QStringLiteral("the archive could not be written in the library folder")
-                       : noSpace,
+                       ? tr("the archive could not be written in the library folder")
+                       : noSpace(),
                    error);
             continue;
         }
@@ -407,7 +430,7 @@ bool Download::save()
     // never unpacked belongs to another archive.
     QFile::remove(InstallRecord::pendingPathFor(m_archivePath));
     if (!ArchivePath::putInPlace(m_partial.bodyPath(), m_archivePath)) {
-        m_reason = QStringLiteral("the archive could not be saved in the library folder");
+        m_reason = tr("the archive could not be saved in the library folder");
         m_error = QStringLiteral("cannot rename %1 to %2").arg(m_partial.bodyPath(), m_archivePath);
         m_partial.remove();
         return false;

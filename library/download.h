@@ -34,9 +34,10 @@ class Download : public QObject
 public:
     enum class Outcome {
         Running,
-        Saved,          // the archive stands complete at its path
-        Failed,         // the transfer did not succeed; nothing was saved
-        FileUnavailable // nothing can be written in the library folder
+        Saved,           // the archive stands complete at its path
+        Failed,          // the transfer did not succeed; nothing was saved
+        FileUnavailable, // nothing can be written in the library folder
+        Stopped          // the user stopped it; what arrived is kept for the next download
     };
     // A cut or stalled transfer that received bytes is tried again this many times.
     static constexpr int retries = 3;
@@ -48,6 +49,8 @@ public:
 
     // Sends the request through network; finished() follows once the download is over.
     void start(QNetworkAccessManager *network, const QString &link);
+    // Ends the transfer at once, keeping what arrived; finished() follows before it returns.
+    void stop();
 
     int kind() const { return m_kind; }
     QJsonObject record() const { return m_record; }
@@ -62,6 +65,9 @@ public:
     // What the download fetched when it updated the installed module, or why it fetched the
     // whole archive instead; empty for any other download.
     QString updateSummary() const { return m_updateSummary; }
+    // How much of the archive a stopped download holds for the next one, in per cent; -1 when
+    // the next one starts from the beginning.
+    int stoppedAt() const { return m_stoppedAt; }
     // The file where an update puts together the archive of its changes.
     QString changesPath() const { return m_partial.changesPath(); }
 
@@ -131,4 +137,5 @@ private:
     QString m_error;
     std::unique_ptr<DeltaUpdate> m_delta;
     QString m_updateSummary;
+    int m_stoppedAt = -1;
 };

@@ -6,9 +6,12 @@
 #include "library/libraryindex.h"
 #include "library/startpage.h"
 #include "library/statusline.h"
+#include "worker/systemproxy.h"
 
 #include <QDebug>
 #include <QNetworkAccessManager>
+#include <QPushButton>
+#include <QStatusBar>
 
 #include <algorithm>
 #include <limits>
@@ -105,7 +108,7 @@ void MainWindow::downloadTopicModules()
 
 void MainWindow::downloadTopicModule(QString moduleId)
 {
-    ui->downloadModuleLabel->setText(QStringLiteral("Downloading Module ") + moduleId);
+    ui->downloadModuleLabel->setText(tr("Downloading Module %1").arg(moduleId));
     QJsonObject record;
     QString link;
     if (!findChainedModule(moduleId, &MainWindow::downloadTopicModules, &record, &link))
@@ -117,7 +120,7 @@ void MainWindow::downloadTopicModule(QString moduleId)
 
 void MainWindow::updateModule(QString moduleId)
 {
-    ui->updateModuleLabel->setText(QStringLiteral("Updating Module Id ") + moduleId);
+    ui->updateModuleLabel->setText(tr("Updating Module Id %1").arg(moduleId));
     QJsonObject record;
     QString link;
     bool found = true;
@@ -211,6 +214,7 @@ void MainWindow::downloadFinished(int cflag)
     Download *download = entry->release();
     m_downloads.erase(entry);
     download->deleteLater();
+    m_stopButton->setVisible(!m_downloads.empty());
 
     const QString moduleId = download->moduleId();
     if (!download->updateSummary().isEmpty())
@@ -225,6 +229,10 @@ void MainWindow::downloadFinished(int cflag)
     case Download::Outcome::Running:
         qDebug() << "Download of module" << moduleId << "failed:" << download->error();
         showStatus(StatusLine::downloadFailed(download->record(), download->reason()));
+        break;
+    case Download::Outcome::Stopped:
+        qDebug() << "Download of module" << moduleId << "stopped";
+        showStatus(StatusLine::downloadStopped(download->record(), download->stoppedAt()));
         break;
     case Download::Outcome::Saved:
         // Recorded in the library index only once the worker has unpacked it in full.
@@ -287,8 +295,10 @@ bool MainWindow::mayStartDownload(const QJsonObject &record) const
 
 void MainWindow::startDownload(int cflag, const QJsonObject &record, const QString &link)
 {
-    if (!m_network)
+    if (!m_network) {
         m_network = new QNetworkAccessManager(this);
+        SystemProxy::use(m_network);
+    }
     using Progress = void (MainWindow::*)(qint64, qint64);
     using Completion = void (MainWindow::*)();
     static const Progress progressSlots[] = {
@@ -313,7 +323,32 @@ void MainWindow::startDownload(int cflag, const QJsonObject &record, const QStri
                 showStatus(StatusLine::downloadRetrying(download->record(), reason, retry, retries,
                                                         pauseMs));
             });
+    m_stopButton->show();
     download->start(m_network, link);
+}
+
+void MainWindow::addStopButton()
+{
+    // The one widget not in the form: the status bar places its own.
+    m_stopButton = new QPushButton(tr("Stop"), this);
+    m_stopButton->setObjectName(QStringLiteral("stopButton"));
+    m_stopButton->setAccessibleName(tr("Stop the download"));
+    m_stopButton->hide();
+    ui->statusBar->addPermanentWidget(m_stopButton);
+    connect(m_stopButton, &QPushButton::clicked, this, &MainWindow::stopDownloads);
+}
+
+void MainWindow::stopDownloads()
+{
+    // The chains end with the downloads under way; each keeps what it received, for the next
+    // download of its module.
+    topicModuleIds.clear();
+    updateModuleIds.clear();
+    std::vector<Download *> running;
+    for (const auto &download : m_downloads)
+        running.push_back(download.get());
+    for (Download *download : running)
+        download->stop();
 }
 
 Download *MainWindow::downloadAt(const QString &path) const

@@ -5,6 +5,7 @@
 #include "library/libraryrow.h"
 #include "library/textlines.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QHash>
 #include <QHeaderView>
@@ -24,7 +25,7 @@ void setUpColumns(QTableWidget *table)
     table->setColumnCount(5);
     table->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     table->setHorizontalHeaderLabels(
-        QStringLiteral(";Name;Version;Size;Id").split(QLatin1Char(';')));
+        QCoreApplication::translate("MainWindow", ";Name;Version;Size;Id").split(QLatin1Char(';')));
     table->horizontalHeader()->setStretchLastSection(true);
     // The style's own minimum would widen the narrow check box column.
     table->horizontalHeader()->setMinimumSectionSize(columnWidths[0]);

@@ -14,6 +14,9 @@ QString downloadFailed(const QJsonObject &record, const QString &reason);
 // Retry number retry of retries, after a pause of pauseMs.
 QString downloadRetrying(const QJsonObject &record, const QString &reason, int retry, int retries,
                          int pauseMs);
+// The user stopped the download when it held percent of the archive, from where the next
+// download goes on; percent is -1 when the next one starts from the beginning.
+QString downloadStopped(const QJsonObject &record, int percent);
 // What the worker reported of unpacking the module's archive: "success", or "failure: " and a
 // reason that reads after "Could not install Hand Washing: ".
 QString unpacked(const QJsonObject &record, const QString &status);

@@ -135,6 +135,9 @@ void EndToEndPackageTest::clientDependsOnTheLibrariesItLinks()
                                                          QStringLiteral("Depends")});
     QCOMPARE(depends.exitCode, 0);
     QVERIFY2(depends.output.contains(QLatin1String("libqt5widgets5")), qPrintable(depends.output));
+    // The font the form's geometry fits.
+    QVERIFY2(depends.output.contains(QLatin1String("fonts-liberation2")),
+             qPrintable(depends.output));
 }
 
 void EndToEndPackageTest::installedClientFillsItsListsAndClosesCleanly()

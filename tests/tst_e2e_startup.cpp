@@ -13,15 +13,31 @@ class EndToEndStartupTest : public QObject
     Q_OBJECT
 
 private slots:
+    void startsFillsListsAndClosesCleanly_data();
     void startsFillsListsAndClosesCleanly();
     void closesPromptly_whileTheServiceNeverAnswers();
 };
 
+void EndToEndStartupTest::startsFillsListsAndClosesCleanly_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("titleWord");
+    QTest::addColumn<QString>("screenshot");
+    QTest::newRow("English") << QStringLiteral("en_GB.UTF-8") << QStringLiteral("Education")
+                             << QStringLiteral("homepage");
+    QTest::newRow("French") << QStringLiteral("fr_FR.UTF-8") << QStringLiteral("sanitaires")
+                            << QStringLiteral("homepage-fr");
+}
+
 void EndToEndStartupTest::startsFillsListsAndClosesCleanly()
 {
+    QFETCH(QString, language);
+    QFETCH(QString, titleWord);
+    QFETCH(QString, screenshot);
     DesktopSession session;
     if (!session.problem().isEmpty())
         QSKIP(qPrintable(session.problem()));
+    session.setLanguage(language);
     QVERIFY(session.startService(1));
     QVERIFY(session.startClient());
 
@@ -31,8 +47,11 @@ void EndToEndStartupTest::startsFillsListsAndClosesCleanly()
     QVERIFY(session.waitForClientOutput(QStringLiteral("Articles received:")));
     QVERIFY(session.waitForClientOutput(QStringLiteral("Letters received:")));
     QVERIFY(session.waitForClientOutput(QStringLiteral("Category Selected:")));
+    // The system's language picks the window's.
+    QVERIFY(!session.xdotool({QStringLiteral("search"), QStringLiteral("--name"), titleWord})
+                 .isEmpty());
     QTest::qWait(500);
-    QVERIFY(session.screenshot(QStringLiteral("homepage")));
+    QVERIFY(session.screenshot(screenshot));
 
     QCOMPARE(session.closeClient(), 0);
     QVERIFY(QFileInfo(session.libraryFolder()).isDir());

@@ -6,6 +6,7 @@
 #include "worker/stagingfolder.h"
 #include "worker/ziparchivefile.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
@@ -62,7 +63,10 @@ ExtractResult extractArchive(const QString &archivePath, const QString &destinat
     const QString tree = staging.path() + QStringLiteral("/tree");
     const QString setAside = staging.path() + QStringLiteral("/replaced");
     if (!staging.isValid() || !QDir().mkdir(tree) || !QDir().mkdir(setAside))
-        return {false, QStringLiteral("the library folder cannot be written"), destination};
+        return {
+            false,
+            QCoreApplication::translate("ArchiveExtractor", "the library folder cannot be written"),
+            destination};
     if (!stager.stage(tree))
         return {false, stager.error(), stager.problem()};
 

@@ -102,7 +102,7 @@ bool ArchiveStager::fail(const QString &error, const QString &problem)
 
 bool ArchiveStager::damaged(const QString &problem)
 {
-    return fail(QStringLiteral("the archive is damaged"), problem);
+    return fail(tr("the archive is damaged"), problem);
 }
 
 const ZipDirectory::Entry &ArchiveStager::record(const Entry &entry) const
@@ -132,19 +132,19 @@ bool ArchiveStager::planEntry(int index)
     const ZipDirectory::Entry &raw = m_directory.entries().at(index);
     const QString name = shown(raw.name);
     if (!raw.nameReadable)
-        return fail(QStringLiteral("the archive holds an unreadable name: %1").arg(name));
+        return fail(tr("the archive holds an unreadable name: %1").arg(name));
     const Kind kind = raw.kind();
     const std::optional<QString> path = EntryPath::relative(raw.name);
     if (!path || (path->isEmpty() && kind != Kind::Folder) ||
         EntryPath::isClientFile(*path, m_libraryIndexName, m_archiveName))
-        return fail(QStringLiteral("the archive holds an unsafe path: %1").arg(name));
+        return fail(tr("the archive holds an unsafe path: %1").arg(name));
     if (kind == Kind::Special)
-        return fail(QStringLiteral("the archive holds a special file: %1").arg(name));
+        return fail(tr("the archive holds a special file: %1").arg(name));
     if (kind != Kind::Folder && raw.isEncrypted())
-        return fail(QStringLiteral("the archive holds an encrypted file: %1").arg(name));
+        return fail(tr("the archive holds an encrypted file: %1").arg(name));
     if (kind != Kind::Folder && !isSupported(raw))
-        return fail(QStringLiteral("the archive holds a file in a format this program cannot "
-                                   "read: %1")
+        return fail(tr("the archive holds a file in a format this program cannot "
+                       "read: %1")
                         .arg(name),
                     QStringLiteral("method %1, version %2").arg(raw.method).arg(raw.versionNeeded));
 
@@ -175,14 +175,13 @@ bool ArchiveStager::claim(const QString &path, bool folder, const QString &name)
         return true;
     }
     if (found->path != path)
-        return fail(QStringLiteral("two entries differ only in case: %1 and %2")
-                        .arg(shown(found->path), shown(path)));
+        return fail(
+            tr("two entries differ only in case: %1 and %2").arg(shown(found->path), shown(path)));
     if (found->folder && folder)
         return true;
     if (found->folder != folder)
-        return fail(
-            QStringLiteral("the archive holds %1 both as a file and as a folder").arg(shown(path)));
-    return fail(QStringLiteral("the archive holds two entries named %1").arg(name));
+        return fail(tr("the archive holds %1 both as a file and as a folder").arg(shown(path)));
+    return fail(tr("the archive holds two entries named %1").arg(name));
 }
 
 bool ArchiveStager::readLinkTargets()
@@ -211,7 +210,7 @@ bool ArchiveStager::readLinkTargets()
             return damaged(QStringLiteral("the target of link %1 is damaged").arg(raw.name));
         entry.linkTarget = ZipName::decode(target, raw.flags & 0x0800, raw.hostSystem).text;
         if (!EntryPath::linkStaysInside(entry.path, entry.linkTarget))
-            return fail(QStringLiteral("the archive holds an unsafe link: %1 -> %2")
+            return fail(tr("the archive holds an unsafe link: %1 -> %2")
                             .arg(shown(raw.name), shown(entry.linkTarget)));
     }
     return true;
@@ -226,7 +225,7 @@ bool ArchiveStager::fitsOnDisk()
     }
     const qint64 available = DiskSpace::available(m_destination);
     if (available >= 0 && needed > quint64(available))
-        return fail(QStringLiteral("there is not enough free space on the disk"),
+        return fail(tr("there is not enough free space on the disk"),
                     QStringLiteral("%1 bytes needed, %2 free").arg(needed).arg(available));
     return true;
 }
@@ -245,7 +244,7 @@ bool ArchiveStager::writeFile(const QString &tree, const Entry &entry, ArchiveRe
 {
     QFile file(tree + QLatin1Char('/') + entry.path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return fail(QStringLiteral("%1 could not be written").arg(entry.path), file.errorString());
+        return fail(tr("%1 could not be written").arg(entry.path), file.errorString());
     bool endsInHole = false;
     if (!streamData(entry, reader, &file, &endsInHole))
         return false;
@@ -261,9 +260,8 @@ bool ArchiveStager::writeFile(const QString &tree, const Entry &entry, ArchiveRe
 bool ArchiveStager::writeFailed(const Entry &entry, const QFile &file)
 {
     if (file.error() == QFileDevice::ResourceError)
-        return fail(QStringLiteral("there is not enough free space on the disk"),
-                    file.errorString());
-    return fail(QStringLiteral("%1 could not be written").arg(entry.path), file.errorString());
+        return fail(tr("there is not enough free space on the disk"), file.errorString());
+    return fail(tr("%1 could not be written").arg(entry.path), file.errorString());
 }
 
 bool ArchiveStager::streamData(const Entry &entry, ArchiveReader &reader, QFile *file,
@@ -331,7 +329,7 @@ bool ArchiveStager::stage(const QString &tree)
     ArchiveReader reader(m_archivePath, m_directory.archiveStart(), m_directory.archiveEnd());
     if (!reader.open())
         return damaged(reader.problem());
-    const QString writeError = QStringLiteral("%1 could not be written");
+    const QString writeError = tr("%1 could not be written");
     // libarchive reads the entries in the order of their data, as they are planned; each must
     // be what the directory says it is.
     for (const Entry &entry : qAsConst(m_entries)) {

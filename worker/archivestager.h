@@ -2,6 +2,7 @@
 
 #include "worker/zipdirectory.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QHash>
 #include <QSet>
@@ -18,6 +19,8 @@ class ArchiveReader;
 // checksum) refuses it while it is being staged.
 class ArchiveStager
 {
+    Q_DECLARE_TR_FUNCTIONS(ArchiveStager)
+
 public:
     struct Entry
     {

@@ -1,5 +1,6 @@
 #include "worker/drivename.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 
 namespace DriveName {
@@ -8,20 +9,26 @@ QString problem(const QString &name)
 {
     for (const QChar c : name) {
         if (c.unicode() < 0x20)
-            return QStringLiteral("a thumb drive cannot hold a name with a control character");
+            return QCoreApplication::translate(
+                "DriveName", "a thumb drive cannot hold a name with a control character");
         if (QStringLiteral(":*?\"<>|\\").contains(c))
-            return QStringLiteral("a thumb drive cannot hold a name with ") + c;
+            return QCoreApplication::translate("DriveName",
+                                               "a thumb drive cannot hold a name with ") +
+                   c;
     }
     if (name.endsWith(QLatin1Char('.')))
-        return QStringLiteral("a thumb drive cannot hold a name that ends in a dot");
+        return QCoreApplication::translate("DriveName",
+                                           "a thumb drive cannot hold a name that ends in a dot");
     if (name.endsWith(QLatin1Char(' ')))
-        return QStringLiteral("a thumb drive cannot hold a name that ends in a blank");
+        return QCoreApplication::translate("DriveName",
+                                           "a thumb drive cannot hold a name that ends in a blank");
     if (name.size() > 255)
-        return QStringLiteral("a thumb drive cannot hold a name longer than 255 characters");
+        return QCoreApplication::translate(
+            "DriveName", "a thumb drive cannot hold a name longer than 255 characters");
     if (isDeviceName(name))
-        return QStringLiteral("Windows keeps the name ") +
+        return QCoreApplication::translate("DriveName", "Windows keeps the name ") +
                name.section(QLatin1Char('.'), 0, 0).trimmed().toUpper() +
-               QStringLiteral(" for a device");
+               QCoreApplication::translate("DriveName", " for a device");
     return QString();
 }
 

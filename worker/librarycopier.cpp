@@ -109,14 +109,13 @@ bool LibraryCopier::copyRecursively(const QString &source, const QString &target
             } else if (written == Written::Unchanged) {
                 claim(step);
             } else if (written == Written::Failed) {
-                log(QStringLiteral("Could not copy ") + step.source.fileName() +
-                    QStringLiteral(" to ") + step.target + QStringLiteral(": ") + problem +
-                    QLatin1Char('.'));
+                log(tr("Could not copy ") + step.source.fileName() + tr(" to ") + step.target +
+                    tr(": ") + problem + QLatin1Char('.'));
                 ++m_filesLeftOut;
             } else if (written == Written::DriveFull) {
-                log(QStringLiteral("The drive is full: ") + step.source.fileName() +
-                    QStringLiteral(" could not be copied to ") + step.target +
-                    QStringLiteral(", and the copy stops here."));
+                log(tr("The drive is full: ") + step.source.fileName() +
+                    tr(" could not be copied to ") + step.target +
+                    tr(", and the copy stops here."));
                 m_filesLeftOut += filesIn(at, m_steps.size());
                 break;
             }
@@ -168,18 +167,18 @@ void LibraryCopier::planEntries(const QFileInfo &folder, const QString &target)
         QString refusal = DriveName::problem(name);
         const QString onDrive = DriveName::onDrive(name);
         if (refusal.isEmpty() && taken.contains(onDrive))
-            refusal = QStringLiteral("a thumb drive takes it for ") + taken.value(onDrive) +
-                      QStringLiteral(", as their names differ only in case");
+            refusal = tr("a thumb drive takes it for ") + taken.value(onDrive) +
+                      tr(", as their names differ only in case");
         if (refusal.isEmpty() && !entry.isDir() && entry.size() > DriveName::largestFile)
-            refusal = QStringLiteral("it takes ") + dataSize(entry.size()) +
-                      QStringLiteral(", and a thumb drive cannot hold a file of 4 GB or more");
+            refusal = tr("it takes ") + dataSize(entry.size()) +
+                      tr(", and a thumb drive cannot hold a file of 4 GB or more");
         if (!refusal.isEmpty()) {
             Step refused;
             refused.kind = Step::Refused;
             refused.source = entry;
             refused.target = entryTarget;
-            refused.line = QStringLiteral("Cannot copy ") + name + QStringLiteral(" to ") +
-                           entryTarget + QStringLiteral(": ") + refusal + QLatin1Char('.');
+            refused.line = tr("Cannot copy ") + name + tr(" to ") + entryTarget + tr(": ") +
+                           refusal + QLatin1Char('.');
             if (entry.isDir()) {
                 refused.files = 0;
                 QDirIterator below(entry.filePath(), QDir::Files | QDir::System,
@@ -191,8 +190,7 @@ void LibraryCopier::planEntries(const QFileInfo &folder, const QString &target)
             continue;
         }
         taken.insert(onDrive, name);
-        const QString line =
-            QStringLiteral("Copying ") + name + QStringLiteral(" to ") + entryTarget;
+        const QString line = tr("Copying ") + name + tr(" to ") + entryTarget;
         if (entry.isDir()) {
             planFolder(entry, entryTarget, line);
         } else {
@@ -226,9 +224,8 @@ bool LibraryCopier::fitsOnDrive(const QString &target)
     }
     if (needed <= room)
         return true;
-    log(QStringLiteral("The drive has ") + dataSize(room) +
-        QStringLiteral(" free, and the library needs ") + dataSize(needed) +
-        QStringLiteral(" more: nothing was copied."));
+    log(tr("The drive has ") + dataSize(room) + tr(" free, and the library needs ") +
+        dataSize(needed) + tr(" more: nothing was copied."));
     return false;
 }
 
@@ -237,16 +234,16 @@ bool LibraryCopier::copyFolder(const Step &step, bool isRoot)
     const QFileInfo existing(step.target);
     // Whatever a link on the drive points to lies outside the folder the user chose.
     if (!isRoot && existing.isSymLink()) {
-        log(QStringLiteral("Could not copy ") + step.source.fileName() + QStringLiteral(" to ") +
-            step.target + QStringLiteral(": a link stands in its place on the drive."));
+        log(tr("Could not copy ") + step.source.fileName() + tr(" to ") + step.target +
+            tr(": a link stands in its place on the drive."));
         return false;
     }
     if (existing.isDir()) {
-        log(QStringLiteral("Module Folder already exists: ") + step.target);
+        log(tr("Module Folder already exists: ") + step.target);
     } else {
         if (!QDir().mkdir(step.target))
             qDebug() << "Could not create the folder" << step.target;
-        log(QStringLiteral("Creating Module Folder: ") + step.target);
+        log(tr("Creating Module Folder: ") + step.target);
     }
     return true;
 }
@@ -255,17 +252,17 @@ LibraryCopier::Written LibraryCopier::copyFile(const QFileInfo &source, const QS
                                                QString *problem)
 {
     if (!source.isFile()) {
-        *problem = QStringLiteral("it is neither a folder nor a file");
+        *problem = tr("it is neither a folder nor a file");
         return Written::Failed;
     }
     const QFileInfo existing(target);
     if (existing.isSymLink()) {
-        *problem = QStringLiteral("a link stands in its place on the drive");
+        *problem = tr("a link stands in its place on the drive");
         return Written::Failed;
     }
     if (existing.exists()) {
         if (!existing.isFile()) {
-            *problem = QStringLiteral("a folder of that name stands in its place on the drive");
+            *problem = tr("a folder of that name stands in its place on the drive");
             return Written::Failed;
         }
         if (isUpToDate(source, existing))
@@ -335,13 +332,13 @@ LibraryCopier::Written LibraryCopier::writeCopy(const QFileInfo &source, const Q
     };
     QFile in(source.filePath());
     if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return failed(in, QStringLiteral("the library's file could not be read"));
+        return failed(in, tr("the library's file could not be read"));
     // Written beside the target under a short name of its own and renamed into place only when
     // complete; a copy that fails on the way is removed with the object. The target's own name
     // with a suffix could pass the 255 characters a FAT name may have.
     QTemporaryFile out(target.left(target.lastIndexOf(QLatin1Char('/')) + 1) + temporaryPrefix +
                        QStringLiteral("XXXXXX"));
-    const QString notWritten = QStringLiteral("the drive could not be written");
+    const QString notWritten = tr("the drive could not be written");
     if (!out.open())
         return failed(out, notWritten);
     // Once the file is open, a write fails mostly because the drive is full: then nothing more
@@ -358,7 +355,7 @@ LibraryCopier::Written LibraryCopier::writeCopy(const QFileInfo &source, const Q
         working(source.size() - written);
         const qint64 got = in.read(m_buffer.data(), m_buffer.size());
         if (got < 0)
-            return failed(in, QStringLiteral("the library's file could not be read"));
+            return failed(in, tr("the library's file could not be read"));
         if (got == 0)
             break;
         if (out.write(m_buffer.constData(), got) != got)
@@ -374,7 +371,7 @@ LibraryCopier::Written LibraryCopier::writeCopy(const QFileInfo &source, const Q
     out.setPermissions(storedPermissions(source));
     // A rename never replaces a file, so the old copy goes first.
     if (replacing && !QFile::remove(target)) {
-        *problem = QStringLiteral("its old copy on the drive could not be replaced");
+        *problem = tr("its old copy on the drive could not be replaced");
         return Written::Failed;
     }
     if (!out.rename(target))
@@ -491,8 +488,8 @@ void LibraryCopier::removeDropped(bool afterCopy)
             continue;
         }
         m_record.remove(path);
-        log(QStringLiteral("Removing ") + path + QStringLiteral(" from ") + m_target +
-            QStringLiteral(": the library no longer has it."));
+        log(tr("Removing ") + path + tr(" from ") + m_target +
+            tr(": the library no longer has it."));
         // Folders left empty go too, unless the library still has them.
         for (QString folder = path.left(path.lastIndexOf(QLatin1Char('/')));
              folder.contains(QLatin1Char('/')) && !folders.contains(DriveName::onDrive(folder)) &&
@@ -517,7 +514,7 @@ void LibraryCopier::checkCopies()
 {
     if (m_written.isEmpty())
         return;
-    log(QStringLiteral("Checking the copy..."));
+    log(tr("Checking the copy..."));
     QVector<int> differing = differingCopies();
     if (!differing.isEmpty()) {
         for (const int at : qAsConst(differing)) {
@@ -533,8 +530,8 @@ void LibraryCopier::checkCopies()
     }
     for (const int at : qAsConst(differing)) {
         const Step &step = m_steps.at(at);
-        log(QStringLiteral("Could not copy ") + step.source.fileName() + QStringLiteral(" to ") +
-            step.target + QStringLiteral(": the drive gives back other bytes than were written."));
+        log(tr("Could not copy ") + step.source.fileName() + tr(" to ") + step.target +
+            tr(": the drive gives back other bytes than were written."));
         // Left in place, the spoilt copy would pass for the library's file the next time.
         if (!QFile::remove(step.target))
             qDebug() << "Could not remove the spoilt copy" << step.target;

@@ -3,6 +3,7 @@
 #include "worker/driverecord.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QString>
 #include <QStringList>
@@ -31,6 +32,8 @@
 // the drive's free space is not copied at all, and a drive that fills up stops the copy.
 class LibraryCopier
 {
+    Q_DECLARE_TR_FUNCTIONS(LibraryCopier)
+
 public:
     // log gets every line for the user. working, when given, is called while a file is read
     // or written, before its first block and between blocks, with the bytes still to go: the

@@ -36,7 +36,7 @@ void MainWindow::createUSB()
     const QString target = usbDrivePath + QStringLiteral("/Tavro Modules");
     if (!QDir(target).exists()) {
         QDir(usbDrivePath).mkdir(QStringLiteral("Tavro Modules"));
-        writeLogMessage(QStringLiteral("Creating Module Folder: ") + target);
+        writeLogMessage(tr("Creating Module Folder: ") + target);
     }
     // Damage found now shows in the library table while the copy runs.
     checkLibrary();

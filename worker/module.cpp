@@ -5,6 +5,7 @@
 #include "worker/cataloguerequest.h"
 #include "worker/installrecord.h"
 #include "worker/librarycopier.h"
+#include "worker/systemproxy.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
@@ -21,7 +22,7 @@ Module::Module(QObject *parent) : QObject(parent)
         this,
         [this] {
             if (!m_network)
-                m_network = new QNetworkAccessManager(this);
+                makeNetwork();
         },
         Qt::QueuedConnection);
 }
@@ -36,6 +37,13 @@ Module::~Module()
         request->disconnect(this);
         delete request;
     }
+}
+
+void Module::makeNetwork()
+{
+    m_network = new QNetworkAccessManager(this);
+    // Clinics and schools often reach the internet only through a proxy.
+    SystemProxy::use(m_network);
 }
 
 namespace {
@@ -80,7 +88,7 @@ void Module::request(const QString &urlTemplate, const QString &id, Deliver deli
                      QPointer<CatalogueRequest> *current)
 {
     if (!m_network)
-        m_network = new QNetworkAccessManager(this);
+        makeNetwork();
 
     // An older pick of the same view that has not been answered yet is answered now, empty,
     // so that its late answer can never replace the list of this newer pick.

@@ -55,6 +55,7 @@ public slots:
     bool copyRecursively(QString s, QString f);
 
 private:
+    void makeNetwork();
     using Deliver = void (Module::*)(QJsonArray);
     void request(const QString &urlTemplate, const QString &id, Deliver deliver, int retries,
                  QPointer<CatalogueRequest> *current = nullptr);

@@ -1,5 +1,6 @@
 #include "worker/networkfailure.h"
 
+#include <QCoreApplication>
 #include <QNetworkReply>
 
 namespace NetworkFailure {
@@ -8,33 +9,51 @@ QString reason(const QNetworkReply *reply, bool stalled, bool *retryable)
 {
     *retryable = true;
     if (stalled)
-        return QStringLiteral("the catalogue stopped answering");
+        return QCoreApplication::translate("NetworkFailure", "the catalogue stopped answering");
     switch (reply->error()) {
     case QNetworkReply::RemoteHostClosedError:
     case QNetworkReply::NoError: // an answer shorter than it announced
-        return QStringLiteral("the connection was cut");
+        return QCoreApplication::translate("NetworkFailure", "the connection was cut");
     case QNetworkReply::ConnectionRefusedError:
     case QNetworkReply::HostNotFoundError:
     case QNetworkReply::TimeoutError:
     case QNetworkReply::TemporaryNetworkFailureError:
     case QNetworkReply::NetworkSessionFailedError:
     case QNetworkReply::UnknownNetworkError:
-        return QStringLiteral("the catalogue did not answer");
+        return QCoreApplication::translate("NetworkFailure", "the catalogue did not answer");
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyConnectionClosedError:
+    case QNetworkReply::ProxyNotFoundError:
+    case QNetworkReply::ProxyTimeoutError:
+        return QCoreApplication::translate("NetworkFailure", "the proxy did not answer");
+    case QNetworkReply::ProxyAuthenticationRequiredError:
+        *retryable = false;
+        return statusReason(407);
     case QNetworkReply::SslHandshakeFailedError:
         *retryable = false;
-        return QStringLiteral("the catalogue's certificate is not trusted");
+        return QCoreApplication::translate("NetworkFailure",
+                                           "the catalogue's certificate is not trusted");
     case QNetworkReply::ProtocolUnknownError:
     case QNetworkReply::ProtocolInvalidOperationError:
         *retryable = false;
-        return QStringLiteral("the download link is not valid");
+        return QCoreApplication::translate("NetworkFailure", "the download link is not valid");
     default:
         break;
     }
     *retryable = false;
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (status.isValid() && status.toInt() >= 400)
-        return QStringLiteral("the catalogue answered %1").arg(status.toInt());
-    return QStringLiteral("the transfer failed");
+        return statusReason(status.toInt());
+    return QCoreApplication::translate("NetworkFailure", "the transfer failed");
+}
+
+QString statusReason(int status)
+{
+    // Credentials are neither asked for nor kept: those in the proxy setting are used, if any.
+    if (status == 407)
+        return QCoreApplication::translate("NetworkFailure",
+                                           "the proxy asks for a user name and password");
+    return QCoreApplication::translate("NetworkFailure", "the catalogue answered %1").arg(status);
 }
 
 } // namespace NetworkFailure

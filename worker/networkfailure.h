@@ -10,5 +10,7 @@ namespace NetworkFailure {
 // download Hand Washing: "; *retryable says whether the same request may succeed later.
 // stalled: the transfer was given up because nothing arrived for too long.
 QString reason(const QNetworkReply *reply, bool stalled, bool *retryable);
+// Why an answer with this HTTP status is not the one asked for, in the same words.
+QString statusReason(int status);
 
 } // namespace NetworkFailure

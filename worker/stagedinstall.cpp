@@ -140,15 +140,13 @@ bool StagedInstall::moveOne(const QFileInfo &staged, const QString &relativePath
         if (stagedFolder)
             return moveChildren(relativePath);
         // Replacing a folder with a file would throw away whatever else the folder holds ...
-        m_error =
-            QStringLiteral("a folder stands where the archive has a file: %1").arg(relativePath);
+        m_error = tr("a folder stands where the archive has a file: %1").arg(relativePath);
         return false;
     }
     if (present && stagedFolder && !existing.isSymLink()) {
         // ... and replacing a file with a folder would throw away the file, which may be the
         // user's own. A link is only a pointer, made by an earlier archive.
-        m_error =
-            QStringLiteral("a file stands where the archive has a folder: %1").arg(relativePath);
+        m_error = tr("a file stands where the archive has a folder: %1").arg(relativePath);
         return false;
     }
 
@@ -160,14 +158,14 @@ bool StagedInstall::moveOne(const QFileInfo &staged, const QString &relativePath
         // Renames never follow a link at their end, so nothing is written through one.
         step.setAside = m_setAsideFolder + QLatin1Char('/') + QString::number(m_setAsideCount++);
         if (!QFile::rename(target, step.setAside)) {
-            m_error = QStringLiteral("%1 could not be replaced").arg(relativePath);
+            m_error = tr("%1 could not be replaced").arg(relativePath);
             return false;
         }
     }
     if (!QFile::rename(staged.filePath(), target)) {
         if (!step.setAside.isEmpty())
             QFile::rename(step.setAside, target);
-        m_error = QStringLiteral("%1 could not be moved into the library").arg(relativePath);
+        m_error = tr("%1 could not be moved into the library").arg(relativePath);
         return false;
     }
     m_steps.append(step);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QHash>
 #include <QSet>
 #include <QString>
@@ -21,6 +22,8 @@ class QFileInfo;
 // that a file can take the place of a folder the old version had), set aside with the rest.
 class StagedInstall
 {
+    Q_DECLARE_TR_FUNCTIONS(StagedInstall)
+
 public:
     // Replaced files are set aside in setAsideFolder (which must exist, on the same drive as
     // the destination) until the whole move has succeeded.

@@ -113,7 +113,15 @@ QProcessEnvironment DesktopSession::environment() const
     env.insert(QStringLiteral("XDG_DATA_HOME"), m_home.path() + QStringLiteral("/.local/share"));
     env.insert(QStringLiteral("XDG_CACHE_HOME"), m_home.path() + QStringLiteral("/.cache"));
     env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    // The client follows the system's proxy even to loopback, where the service is.
+    for (const char *proxy : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY"})
+        env.remove(QString::fromLatin1(proxy));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    if (!m_language.isEmpty()) {
+        for (const char *overriding : {"LC_ALL", "LC_MESSAGES", "LANGUAGE"})
+            env.remove(QString::fromLatin1(overriding));
+        env.insert(QStringLiteral("LANG"), m_language);
+    }
     return env;
 }
 

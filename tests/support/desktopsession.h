@@ -22,6 +22,8 @@ public:
     // The catalogue folder the service serves, with its archives.
     static QString serviceCatalogue();
 
+    // The client runs in this language (LANG), instead of the test's own.
+    void setLanguage(const QString &language) { m_language = language; }
     // Runs these programs instead of the client and service built beside the tests.
     void usePrograms(const QString &client, const QString &service);
     // options: the service's test faults ("--cut-after", "1000", ...).
@@ -52,6 +54,7 @@ private:
     QString m_clientProgram;
     QString m_serviceProgram;
     QString m_display;
+    QString m_language;
     QString m_problem;
     ChildProcess m_xvfb;
     ChildProcess m_service;

@@ -16,6 +16,10 @@ TestEnvironment::TestEnvironment()
     QDir(m_home.path()).mkpath(QStringLiteral(".runtime"));
     QFile::setPermissions(m_home.path() + QStringLiteral("/.runtime"),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    // The client follows the system's proxy even to loopback: the tests' servers are reached
+    // directly unless a test names a proxy of its own.
+    for (const char *proxy : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY"})
+        qunsetenv(proxy);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QDir(m_home.path()).mkpath(QStringLiteral("Desktop"));

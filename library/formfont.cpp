@@ -1,0 +1,50 @@
+#include "library/formfont.h"
+
+#include <QDebug>
+#include <QFontDatabase>
+#include <QFontMetricsF>
+
+namespace FormFont {
+
+namespace {
+// Texts of the form that were seen clipped, measured at the size of its buttons.
+const QString sample = QStringLiteral("Update Checked Modules Download Module Open Your Library");
+constexpr int samplePixels = 13;
+
+qreal sampleWidth(QFont font)
+{
+    font.setPixelSize(samplePixels);
+    font.setBold(true);
+    return QFontMetricsF(font).horizontalAdvance(sample);
+}
+} // namespace
+
+QString arialMetricFamily()
+{
+    // The database lists families that are really there: fontconfig also answers "Arial"
+    // with a stand-in, which may be any font.
+    const QStringList installed = QFontDatabase().families();
+    for (const QString &family :
+         {QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("Arimo")}) {
+        if (installed.contains(family, Qt::CaseInsensitive))
+            return family;
+    }
+    return QString();
+}
+
+QString replacementFor(const QFont &font)
+{
+    const QString family = arialMetricFamily();
+    if (family.isEmpty()) {
+        qDebug() << "No Arial-metric font is installed; some texts may not fit the window";
+        return QString();
+    }
+    QFont arialMetric(font);
+    arialMetric.setFamily(family);
+    // A font no wider than Arial's fits wherever Arial's does; a rounding's worth is let pass.
+    if (sampleWidth(font) <= sampleWidth(arialMetric) * 1.01)
+        return QString();
+    return family;
+}
+
+} // namespace FormFont
