@@ -2,15 +2,18 @@
 
 #include "library/versioncheck.h"
 
+#include <QCoreApplication>
+
 QString LibraryRow::nameText() const
 {
     QString text = name;
     if (newVersion)
-        text += QStringLiteral("\nNew Version Available: ") + catalogueVersion;
+        text += QCoreApplication::translate("LibraryRow", "\nNew Version Available: ") +
+                catalogueVersion;
     if (damagedFiles == 1)
-        text += QStringLiteral("\n1 file damaged");
+        text += QCoreApplication::translate("LibraryRow", "\n1 file damaged");
     else if (damagedFiles > 1)
-        text += QStringLiteral("\n%1 files damaged").arg(damagedFiles);
+        text += QCoreApplication::translate("LibraryRow", "\n%1 files damaged").arg(damagedFiles);
     return text;
 }
 

@@ -56,7 +56,8 @@ QString unpacked(const QJsonObject &record, const QString &status)
 
 QString notInCatalogue(const QJsonObject &record)
 {
-    return QStringLiteral("Could not update %1: the catalogue does not list it")
+    return QCoreApplication::translate("StatusLine",
+                                       "Could not update %1: the catalogue does not list it")
         .arg(moduleName(record));
 }
 

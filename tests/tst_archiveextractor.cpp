@@ -864,9 +864,8 @@ void ArchiveExtractorTest::unzipFile_reportsOnWorkerThread_data()
 
     // The module's files, and its record beside them.
     const QStringList installed{"mod", "mod/index.html", "mod/pages", "mod/pages/a.html"};
-    QTest::newRow("whole archive")
-        << true << writtenArchive() << false << false << "success"
-        << QStringList{".mod.files"} + installed;
+    QTest::newRow("whole archive") << true << writtenArchive() << false << false << "success"
+                                   << QStringList{".mod.files"} + installed;
     QTest::newRow("leftovers of a crash")
         << true << writtenArchive() << true << false << "success"
         << QStringList{".mod.files", "keep", "keep/precious.txt"} + installed;
@@ -874,7 +873,7 @@ void ArchiveExtractorTest::unzipFile_reportsOnWorkerThread_data()
                            ".unpack-live/tree/x.html"};
     QTest::newRow("staging folder of a running client")
         << true << writtenArchive() << true << true << "success"
-        << live + QStringList{".mod.files", "keep", "keep/precious.txt"} + installed;
+        << QStringList{".mod.files"} + live + QStringList{"keep", "keep/precious.txt"} + installed;
     QTest::newRow("unsafe archive")
         << true << ZipBuilder().addFile("../evil.txt", "evil").archive() << false << false
         << "failure: the archive holds an unsafe path: ../evil.txt" << QStringList();

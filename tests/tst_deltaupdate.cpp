@@ -320,10 +320,12 @@ void DeltaUpdateTest::failedUpdate_nextDownloadGoesOnWithItsRanges()
     installOldVersion(scratch.path());
     const QString expected = scratch.filePath(QStringLiteral("expected"));
     QVERIFY(QDir().mkpath(expected));
-    for (const char *version : {"old", "new"}) {
-        writeFile(scratch.filePath(QStringLiteral("v.zip")), moduleArchive(version));
-        QVERIFY(extractArchive(scratch.filePath(QStringLiteral("v.zip")), expected).ok);
-    }
+    const QString expectedArchive = scratch.filePath(QStringLiteral("big.zip"));
+    writeFile(expectedArchive, moduleArchive("old"));
+    QVERIFY(extractArchive(expectedArchive, expected).ok);
+    writeFile(expected + QStringLiteral("/big/old/mine.txt"), "the user's");
+    writeFile(expectedArchive, moduleArchive("new"));
+    QVERIFY(extractArchive(expectedArchive, expected).ok);
     // The end comes whole; the first changes are cut short, and then the catalogue fails.
     const QString path = QStringLiteral("/archives/big.zip");
     TestServer::Answer good;

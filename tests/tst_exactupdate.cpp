@@ -106,6 +106,7 @@ QMap<QString, QByteArray> libraryTree(const QString &folder)
 {
     QMap<QString, QByteArray> tree = snapshot(folder);
     tree.remove(QStringLiteral("tavro-modules.txt"));
+    tree.remove(QStringLiteral("Start Here.html"));
     return tree;
 }
 
