@@ -214,6 +214,47 @@
         <source>its old copy on the drive could not be replaced</source>
         <translation>son ancienne copie sur la clé n’a pas pu être remplacée</translation>
     </message>
+    <message>
+        <source>Removing </source>
+        <translation>Suppression de </translation>
+    </message>
+    <message>
+        <source> from </source>
+        <translation> de </translation>
+    </message>
+    <message>
+        <source>: the library no longer has it.</source>
+        <translation> : la bibliothèque ne l’a plus.</translation>
+    </message>
+    <message>
+        <source>Checking the copy...</source>
+        <translation>Vérification de la copie...</translation>
+    </message>
+    <message>
+        <source>: the drive gives back other bytes than were written.</source>
+        <translation> : la clé rend d’autres octets que ceux écrits.</translation>
+    </message>
+</context>
+<context>
+    <name>LibraryRow</name>
+    <message>
+        <source>
+New Version Available: </source>
+        <translation>
+Nouvelle version disponible : </translation>
+    </message>
+    <message>
+        <source>
+1 file damaged</source>
+        <translation>
+1 fichier abîmé</translation>
+    </message>
+    <message>
+        <source>
+%1 files damaged</source>
+        <translation>
+%1 fichiers abîmés</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -541,6 +582,10 @@
     <message>
         <source>; trying again in %1 s</source>
         <translation> ; nouvel essai dans %1 s</translation>
+    </message>
+    <message>
+        <source>Could not update %1: the catalogue does not list it</source>
+        <translation>Impossible de mettre à jour %1 : le catalogue ne le propose plus</translation>
     </message>
 </context>
 <context>
