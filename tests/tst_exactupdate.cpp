@@ -102,26 +102,6 @@ bool install(const QByteArray &archive, const QString &folder, const QString &sc
     return extractArchive(path, folder).ok;
 }
 
-QMap<QString, QByteArray> libraryTree(const QString &folder)
-{
-    QMap<QString, QByteArray> tree = snapshot(folder);
-    tree.remove(QStringLiteral("tavro-modules.txt"));
-    tree.remove(QStringLiteral("Start Here.html"));
-    return tree;
-}
-
-// The bytes the service's log says it sent for path.
-qint64 bytesSent(const QString &log, const QString &path)
-{
-    qint64 bytes = 0;
-    for (const QString &line : log.split(QLatin1Char('\n'))) {
-        const QStringList fields = line.split(QLatin1Char(' '));
-        if (fields.size() >= 4 && fields.at(0) == QLatin1String("GET") && fields.at(1) == path)
-            bytes += fields.at(3).toLongLong();
-    }
-    return bytes;
-}
-
 const QString archiveLink = QStringLiteral("/archives/lesson.zip");
 
 } // namespace

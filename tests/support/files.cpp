@@ -53,3 +53,24 @@ QMap<QString, QByteArray> filesUnder(const QString &root)
     }
     return files;
 }
+
+QMap<QString, QByteArray> libraryTree(const QString &folder)
+{
+    QMap<QString, QByteArray> tree = snapshot(folder);
+    tree.remove(QStringLiteral("tavro-modules.txt"));
+    tree.remove(QStringLiteral("Start Here.html"));
+    for (QByteArray &value : tree)
+        value.replace("link:" + QFile::encodeName(folder) + '/', "link:");
+    return tree;
+}
+
+qint64 bytesSent(const QString &log, const QString &path)
+{
+    qint64 bytes = 0;
+    for (const QString &line : log.split(QLatin1Char('\n'))) {
+        const QStringList fields = line.split(QLatin1Char(' '));
+        if (fields.size() >= 4 && fields.at(0) == QLatin1String("GET") && fields.at(1) == path)
+            bytes += fields.at(3).toLongLong();
+    }
+    return bytes;
+}

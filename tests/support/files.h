@@ -20,3 +20,10 @@ QMap<QString, QByteArray> snapshot(const QString &root);
 
 // Relative path -> content of every file below root, hidden ones included, links left out.
 QMap<QString, QByteArray> filesUnder(const QString &root);
+
+// What a library folder holds, its index and start page left out, with links' targets below it
+// made relative: equal for two installs of the same modules in different folders.
+QMap<QString, QByteArray> libraryTree(const QString &folder);
+
+// The bytes the stand-in service's log says it sent for path.
+qint64 bytesSent(const QString &log, const QString &path);
