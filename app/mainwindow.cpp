@@ -26,7 +26,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     emit getLetters();
     emit getArticles();
     initApplication();
-    // Queued behind the start-up lists, which go out first.
+    // On the jobs' thread, while the start-up lists arrive on the worker's.
     checkLibrary();
 }
 
