@@ -150,10 +150,12 @@ private:
     QStringList topicModuleIds;
     // The "_id" of every record of topicModuleArray, in order, gathered with the list.
     QStringList m_topicModuleArrayIds;
-    // Every module record the topic view's lists have brought, by "_id", the latest kept: the
-    // whole catalogue from the list of all modules asked for at start-up on. The update chain
-    // finds its modules here when the list shown no longer holds them.
-    QHash<QString, QJsonObject> m_catalogueModules;
+    // The longest list the topic view has received: the whole catalogue once the list of all
+    // modules asked for at start-up has come, of which every topic's list is a part. The update
+    // chain finds its modules here when the list shown no longer holds them. Kept as the list
+    // itself, not indexed: a list may hold tens of thousands of records, and the chain rarely
+    // looks.
+    QJsonArray m_catalogueModules;
     LetterJump m_letterJump;
     QString usbDrivePath;
     // On the status bar while downloads run.

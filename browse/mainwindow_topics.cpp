@@ -69,6 +69,8 @@ void MainWindow::changeTopic(QString topic)
 void MainWindow::refreshModuleList(QJsonArray topicList)
 {
     topicModuleArray = topicList;
+    if (topicList.size() >= m_catalogueModules.size())
+        m_catalogueModules = topicList;
     // Download All may take the ids only while a real topic is chosen.
     const bool wholeTopic = ui->downloadAllButton->isEnabled();
     topicModuleIds.clear();
@@ -84,7 +86,6 @@ void MainWindow::refreshModuleList(QJsonArray topicList)
         const QString id = readString(record, QStringLiteral("_id"));
         // Kept for the library table, which compares the installed modules with this list.
         m_topicModuleArrayIds.append(id);
-        m_catalogueModules.insert(id, record);
         if (wholeTopic) {
             total += leadingSize(readString(record, QStringLiteral("packageSize")));
             topicModuleIds.append(id);

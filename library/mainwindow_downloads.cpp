@@ -146,10 +146,8 @@ bool MainWindow::findChainedModule(const QString &moduleId, void (MainWindow::*g
                                    QJsonObject *record, QString *link, bool *found)
 {
     findModule(topicModuleArray, moduleId, record, link);
-    if (link->isEmpty()) {
-        *record = m_catalogueModules.value(moduleId);
-        *link = record->value(QStringLiteral("downloadLink")).toString();
-    }
+    if (link->isEmpty())
+        findModule(m_catalogueModules, moduleId, record, link);
     if (found)
         *found = !link->isEmpty();
     // A module that cannot be found stops the chain here.
