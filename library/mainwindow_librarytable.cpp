@@ -147,6 +147,7 @@ void MainWindow::installedChecked(InstalledCheck check)
 {
     // Modules checked now replace what an earlier check said of them; a check of every module
     // forgets modules that have gone from the index.
+    const QHash<QString, int> before = m_damagedFiles;
     if (check.moduleIds.isEmpty())
         m_damagedFiles.clear();
     for (const QString &id : qAsConst(check.moduleIds))
@@ -155,7 +156,10 @@ void MainWindow::installedChecked(InstalledCheck check)
         if (module.value() > 0)
             m_damagedFiles.insert(module.key(), module.value());
     }
-    updateModuleTable();
+    // A sound library, the usual answer, leaves the table as it stands: rebuilding thousands of
+    // rows would cost as much as the list that filled it.
+    if (m_damagedFiles != before)
+        updateModuleTable();
 }
 
 void MainWindow::updateCheckedModules()
