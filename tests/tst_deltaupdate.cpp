@@ -43,20 +43,6 @@ QByteArray page(quint32 seed, int size)
     return text;
 }
 
-// Bytes no compressor shrinks, as media are.
-QByteArray media(quint32 seed, int size)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    quint32 x = seed + 7;
-    for (char &c : bytes) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        c = char(x);
-    }
-    return bytes;
-}
-
 // The module in one of its versions. "new" changes a page in place (same size), rewrites
 // another, adds a page and changes a film, makes a folder of what was a link to another
 // folder (with a page the same as the one behind the link), and comes as zip64 behind a stub;

@@ -24,20 +24,6 @@
 
 namespace {
 
-// Bytes no compressor shrinks, other for every seed.
-QByteArray media(quint32 seed, int size)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    quint32 x = seed + 7;
-    for (char &c : bytes) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        c = char(x);
-    }
-    return bytes;
-}
-
 // The first version's files, or the next version's after change; films make the archive large
 // enough that an update by ranges is worth it.
 QMap<QByteArray, QByteArray> moduleFiles(const QString &change)

@@ -74,3 +74,16 @@ qint64 bytesSent(const QString &log, const QString &path)
     }
     return bytes;
 }
+
+QByteArray media(quint32 seed, int size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    quint32 x = seed + 7;
+    for (char &c : bytes) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        c = char(x);
+    }
+    return bytes;
+}

@@ -27,3 +27,6 @@ QMap<QString, QByteArray> libraryTree(const QString &folder);
 
 // The bytes the stand-in service's log says it sent for path.
 qint64 bytesSent(const QString &log, const QString &path);
+
+// Bytes no compressor shrinks, as media are; other for every seed.
+QByteArray media(quint32 seed, int size);
