@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/httpranges.h"
+#include "serverranges.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -3,14 +3,18 @@
 #include <QByteArray>
 #include <QVector>
 
-#include <optional>
-
 // HTTP's byte ranges: the Range header that asks for parts of a resource, the Content-Range
 // that says which part an answer holds, the If-Range validators that make sure the parts are
 // of one version, and the multipart/byteranges type of an answer that holds several parts.
-// Both ends use it: downloads that resume or fetch pieces of an archive, and the stand-in
-// catalogue service that answers them.
+// This is the asking end's half, for downloads that resume or fetch pieces of an archive; the
+// stand-in catalogue service keeps the answering half.
 namespace HttpRanges {
+
+extern const QByteArray bytesUnit;
+// A non-negative decimal number of at most 18 digits, which always fits in a qint64.
+bool parseNumber(const QByteArray &text, qint64 *value);
+// Whether text starts with the unit "bytes" (in any case) and then separator.
+bool startsWithUnit(const QByteArray &text, char separator);
 
 // A range as a Range header asks for it: bytes first to last, both included, or from first to
 // the end when last is negative; or, when tail is not negative, the last tail bytes.
@@ -52,33 +56,14 @@ struct ContentRange
 
 // "bytes=0-99,200-,-500".
 QByteArray rangeHeader(const QVector<Wanted> &ranges);
-// The ranges of a Range header; nothing when it is not a well-formed set of byte ranges, which a
-// server then ignores.
-std::optional<QVector<Wanted>> parseRangeHeader(const QByteArray &header);
-// The parts of a resource of size bytes that ranges ask for, in the order asked, each cut at
-// the resource's end. A range that starts at or beyond the end is left out; none left means the
-// request cannot be satisfied (416).
-QVector<Span> resolve(const QVector<Wanted> &ranges, qint64 size);
 
-// "bytes 0-99/1234".
-QByteArray contentRange(const Span &span, qint64 total);
-// "bytes */1234".
-QByteArray unsatisfiedRange(qint64 total);
 ContentRange parseContentRange(const QByteArray &header);
 
 // An entity tag that can serve as a validator of the bytes themselves; empty for a weak one
 // ("W/..."), which only says two versions mean the same, and for anything not a quoted tag.
 QByteArray strongEtag(const QByteArray &etag);
-// Whether an If-Range value (an entity tag or a date) names the version described by etag and
-// lastModified; only then does a server answer the ranges rather than the whole resource.
-bool ifRangeMatches(const QByteArray &ifRange, const QByteArray &etag,
-                    const QByteArray &lastModified);
 
 // The boundary of a "multipart/byteranges; boundary=..." content type; empty for another type.
 QByteArray multipartBoundary(const QByteArray &contentType);
-// What stands in a multipart/byteranges body before the bytes of each part, and at its end.
-QByteArray partHeader(const QByteArray &boundary, const QByteArray &contentType, const Span &span,
-                      qint64 total);
-QByteArray closingDelimiter(const QByteArray &boundary);
 
 } // namespace HttpRanges

@@ -1,7 +1,7 @@
 // What lets a download resume, tested directly: HTTP's byte ranges and validators, the reader
 // of multipart/byteranges bodies, and the part a failed download keeps.
 #include "library/byterangereader.h"
-#include "library/httpranges.h"
+#include "catalogue-service/serverranges.h"
 #include "library/partialdownload.h"
 #include "support/files.h"
 #include "support/testenvironment.h"

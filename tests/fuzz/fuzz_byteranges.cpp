@@ -4,7 +4,7 @@
 // piece and in small chunks must give the same bytes at the same places.
 
 #include "library/byterangereader.h"
-#include "library/httpranges.h"
+#include "catalogue-service/serverranges.h"
 
 #include <QList>
 

@@ -1,6 +1,6 @@
 #include "support/testserver.h"
 
-#include "library/httpranges.h"
+#include "catalogue-service/serverranges.h"
 
 #include <httplib.h>
 
