@@ -1,5 +1,7 @@
 #include "library/libraryindex.h"
 
+#include "worker/entrypath.h"
+
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonValue>
@@ -69,7 +71,7 @@ QByteArray lineOf(const QJsonObject &record)
 
 QString path(const QString &libraryFolder)
 {
-    return libraryFolder + QStringLiteral("/tavro-modules.txt");
+    return libraryFolder + QLatin1Char('/') + EntryPath::indexName;
 }
 
 Result merge(const QString &libraryFolder, const QJsonObject &record)

@@ -1,6 +1,7 @@
 #include "library/startpage.h"
 
 #include "library/archivepath.h"
+#include "worker/entrypath.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -222,7 +223,7 @@ QString summaryOf(int modules)
 
 QString path(const QString &libraryFolder)
 {
-    return libraryFolder + QLatin1Char('/') + fileName;
+    return libraryFolder + QLatin1Char('/') + EntryPath::startPageName;
 }
 
 QString firstPage(const QString &libraryFolder, const QJsonObject &record)

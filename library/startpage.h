@@ -12,8 +12,6 @@
 // (and the copy of it on a drive) without this program. Its links are relative to the folder.
 namespace StartPage {
 
-inline const QString fileName = QStringLiteral("Start Here.html");
-
 QString path(const QString &libraryFolder);
 
 // The link, relative to the library folder and percent-encoded, to the module's first page:

@@ -1,6 +1,5 @@
 #include "worker/archivestager.h"
 
-#include "library/libraryindex.h"
 #include "worker/archivereader.h"
 #include "worker/crc32.h"
 #include "worker/diskspace.h"
@@ -87,7 +86,6 @@ ArchiveStager::ArchiveStager(const ZipDirectory &directory, const QVector<int> &
     : m_directory(directory), m_fileOrder(fileOrder), m_archivePath(archivePath),
       m_destination(destination)
 {
-    m_libraryIndexName = QFileInfo(LibraryIndex::path(destination)).fileName();
     const QFileInfo archiveInfo(archivePath);
     if (archiveInfo.absoluteDir() == QDir(destination))
         m_archiveName = archiveInfo.fileName();
@@ -136,7 +134,7 @@ bool ArchiveStager::planEntry(int index)
     const Kind kind = raw.kind();
     const std::optional<QString> path = EntryPath::relative(raw.name);
     if (!path || (path->isEmpty() && kind != Kind::Folder) ||
-        EntryPath::isClientFile(*path, m_libraryIndexName, m_archiveName))
+        EntryPath::isClientFile(*path, m_archiveName))
         return fail(tr("the archive holds an unsafe path: %1").arg(name));
     if (kind == Kind::Special)
         return fail(tr("the archive holds a special file: %1").arg(name));

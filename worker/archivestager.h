@@ -82,7 +82,6 @@ private:
     const QVector<int> m_fileOrder;
     const QString m_archivePath;
     const QString m_destination;
-    QString m_libraryIndexName;
     QString m_archiveName;          // empty when the archive lies outside the destination
     QVector<Entry> m_entries;       // in the order their data stand in the archive
     QHash<QString, Claim> m_claims; // by path folded to one case

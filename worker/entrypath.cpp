@@ -1,6 +1,5 @@
 #include "worker/entrypath.h"
 
-#include "library/startpage.h"
 #include "worker/drivename.h"
 
 #include <QStringList>
@@ -91,7 +90,7 @@ bool linkStaysInside(const QString &linkPath, const QString &target)
     return true;
 }
 
-bool isClientFile(const QString &path, const QString &libraryIndexName, const QString &archiveName)
+bool isClientFile(const QString &path, const QString &archiveName)
 {
     // Windows drops trailing dots and spaces from a name, so "index.txt. " is "index.txt".
     QString top = path.section(QLatin1Char('/'), 0, 0);
@@ -100,7 +99,7 @@ bool isClientFile(const QString &path, const QString &libraryIndexName, const QS
     const auto is = [&top](const QString &name) {
         return !name.isEmpty() && top.compare(name, Qt::CaseInsensitive) == 0;
     };
-    return is(libraryIndexName) || is(archiveName) || is(StartPage::fileName) ||
+    return is(indexName) || is(archiveName) || is(startPageName) ||
            top.startsWith(stagingPrefix, Qt::CaseInsensitive) ||
            (top.startsWith(QLatin1Char('.')) && (top.contains(partSuffix, Qt::CaseInsensitive) ||
                                                  top.endsWith(recordSuffix, Qt::CaseInsensitive)));

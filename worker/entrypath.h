@@ -9,10 +9,12 @@
 // "\" counts as a separator throughout, as it does on Windows.
 namespace EntryPath {
 
-// Names of the client's own hidden files in the library folder: the staging folders of
-// extractions start with stagingPrefix; a partial download is "." + module id + partSuffix,
-// with its record's name after that; what a module installed is "." + module id +
+// Names of the client's own files in the library folder: the library index, the start page; the
+// staging folders of extractions start with stagingPrefix; a partial download is "." + module id +
+// partSuffix, with its record's name after that; what a module installed is "." + module id +
 // recordSuffix.
+inline const QString indexName = QStringLiteral("tavro-modules.txt");
+inline const QString startPageName = QStringLiteral("Start Here.html");
 inline const QString stagingPrefix = QStringLiteral(".unpack-");
 inline const QString partSuffix = QStringLiteral(".zip.part");
 inline const QString recordSuffix = QStringLiteral(".files");
@@ -33,6 +35,6 @@ bool linkStaysInside(const QString &linkPath, const QString &target);
 // top of the library folder, compared ignoring case: the library index, the start page, the
 // archive being unpacked (archiveName, empty when it lies elsewhere), the unpacking's staging
 // folders, the partial downloads and the install records.
-bool isClientFile(const QString &path, const QString &libraryIndexName, const QString &archiveName);
+bool isClientFile(const QString &path, const QString &archiveName);
 
 } // namespace EntryPath

@@ -1,6 +1,5 @@
 #include "worker/installrecord.h"
 
-#include "library/libraryindex.h"
 #include "worker/entrypath.h"
 
 #include <QDebug>
@@ -30,10 +29,9 @@ bool parseLine(const QByteArray &line, InstallRecord::File *file)
     // Only the path unpacking would have written: no "..", no absolute path, no "a//b", none of
     // the client's own files.
     const std::optional<QString> relative = EntryPath::relative(file->path);
-    static const QString indexName = QFileInfo(LibraryIndex::path(QString())).fileName();
     return sizeOk && crcOk && !size.startsWith('+') && !size.startsWith('-') && relative &&
            !relative->isEmpty() && *relative == file->path &&
-           !EntryPath::isClientFile(file->path, indexName, QString());
+           !EntryPath::isClientFile(file->path, QString());
 }
 
 } // namespace
