@@ -43,8 +43,7 @@ public:
     static constexpr int retries = 3;
 
     // kind is the window's download kind; record is fixed here and never changes afterwards.
-    Download(int kind, const QJsonObject &record, const QString &libraryFolder,
-             QObject *parent = nullptr);
+    Download(int kind, const QJsonObject &record, const QString &libraryFolder);
     ~Download() override;
 
     // Sends the request through network; finished() follows once the download is over.

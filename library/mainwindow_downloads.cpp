@@ -307,8 +307,8 @@ void MainWindow::startDownload(int cflag, const QJsonObject &record, const QStri
     if (cflag < 0 || cflag > 3)
         return;
 
-    m_downloads.push_back(std::make_unique<Download>(
-        cflag, record, settings.value(moduleDirectoryKey).toString(), this));
+    m_downloads.push_back(
+        std::make_unique<Download>(cflag, record, settings.value(moduleDirectoryKey).toString()));
     Download *download = m_downloads.back().get();
     connect(download, &Download::progress, this, progressSlots[cflag]);
     connect(download, &Download::finished, this, completionSlots[cflag]);
