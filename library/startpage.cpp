@@ -3,7 +3,6 @@
 #include "library/archivepath.h"
 
 #include <QCryptographicHash>
-#include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
