@@ -311,7 +311,7 @@ void MainWindow::startDownload(int cflag, const QJsonObject &record, const QStri
         return;
 
     m_downloads.push_back(
-        std::make_unique<Download>(cflag, record, settings.value(moduleDirectoryKey).toString()));
+        std::make_unique<Download>(record, settings.value(moduleDirectoryKey).toString()));
     Download *download = m_downloads.back().get();
     connect(download, &Download::progress, this, progressSlots[cflag]);
     connect(download, &Download::finished, this, completionSlots[cflag]);
