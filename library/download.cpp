@@ -29,9 +29,8 @@ QString noSpace()
 
 } // namespace
 
-Download::Download(int kind, const QJsonObject &record, const QString &libraryFolder,
-                   QObject *parent)
-    : QObject(parent), m_kind(kind), m_record(record), m_libraryFolder(libraryFolder),
+Download::Download(const QJsonObject &record, const QString &libraryFolder)
+    : m_record(record), m_libraryFolder(libraryFolder),
       m_archivePath(ArchivePath::forModule(libraryFolder, moduleId())),
       m_partial(libraryFolder, moduleId())
 {

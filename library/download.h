@@ -42,9 +42,8 @@ public:
     // A cut or stalled transfer that received bytes is tried again this many times.
     static constexpr int retries = 3;
 
-    // kind is the window's download kind; record is fixed here and never changes afterwards.
-    Download(int kind, const QJsonObject &record, const QString &libraryFolder,
-             QObject *parent = nullptr);
+    // record is fixed here and never changes afterwards.
+    Download(const QJsonObject &record, const QString &libraryFolder);
     ~Download() override;
 
     // Sends the request through network; finished() follows once the download is over.
@@ -52,7 +51,6 @@ public:
     // Ends the transfer at once, keeping what arrived; finished() follows before it returns.
     void stop();
 
-    int kind() const { return m_kind; }
     QJsonObject record() const { return m_record; }
     QString moduleId() const;
     QString archivePath() const { return m_archivePath; }
@@ -112,7 +110,6 @@ private:
     bool save();
     void end(Outcome outcome);
 
-    const int m_kind;
     const QJsonObject m_record;
     const QString m_libraryFolder;
     const QString m_archivePath;

@@ -219,10 +219,13 @@ void MainWindow::downloadFinished(int cflag)
         qDebug().noquote() << "Update of module" << moduleId << "-" << download->updateSummary();
     switch (download->outcome()) {
     case Download::Outcome::FileUnavailable:
-        // Without a place for archives no later download can succeed either: stop here.
+        // Without a place for archives no later download can succeed either: the chains end
+        // here, and the window returns to rest as after a chain's last module.
         qDebug() << "Cannot create the archive of module" << moduleId << ":" << download->error();
+        topicModuleIds.clear();
+        updateModuleIds.clear();
         showStatus(StatusLine::downloadFailed(download->record(), download->reason()));
-        return;
+        break;
     case Download::Outcome::Failed:
     case Download::Outcome::Running:
         qDebug() << "Download of module" << moduleId << "failed:" << download->error();
@@ -307,8 +310,8 @@ void MainWindow::startDownload(int cflag, const QJsonObject &record, const QStri
     if (cflag < 0 || cflag > 3)
         return;
 
-    m_downloads.push_back(std::make_unique<Download>(
-        cflag, record, settings.value(moduleDirectoryKey).toString(), this));
+    m_downloads.push_back(
+        std::make_unique<Download>(record, settings.value(moduleDirectoryKey).toString()));
     Download *download = m_downloads.back().get();
     connect(download, &Download::progress, this, progressSlots[cflag]);
     connect(download, &Download::finished, this, completionSlots[cflag]);

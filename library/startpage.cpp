@@ -4,7 +4,6 @@
 #include "worker/entrypath.h"
 
 #include <QCryptographicHash>
-#include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QFile>

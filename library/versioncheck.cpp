@@ -3,32 +3,20 @@
 #include <QJsonObject>
 #include <QJsonValue>
 
-VersionCheck::VersionCheck(const QJsonArray &catalogue)
-{
-    m_versions.reserve(catalogue.size());
-    index(catalogue, nullptr, QStringList());
-}
-
 VersionCheck::VersionCheck(const QJsonArray &catalogue, const QSet<QString> &moduleIds,
                            const QStringList &catalogueIds)
 {
     m_versions.reserve(moduleIds.size());
-    index(catalogue, &moduleIds, catalogueIds);
-}
-
-void VersionCheck::index(const QJsonArray &catalogue, const QSet<QString> *moduleIds,
-                         const QStringList &catalogueIds)
-{
     const bool idsGiven = catalogueIds.size() == catalogue.size();
     for (int i = 0; i < catalogue.size(); ++i) {
         // Only the records of wanted modules are read, when their ids are known beforehand.
-        if (idsGiven && moduleIds && !moduleIds->contains(catalogueIds.at(i)))
+        if (idsGiven && !moduleIds.contains(catalogueIds.at(i)))
             continue;
         // An element that is not an object reads as a record whose every key is missing.
         const QJsonObject record = catalogue.at(i).toObject();
         const QString id =
             idsGiven ? catalogueIds.at(i) : record.value(QStringLiteral("_id")).toString();
-        if (moduleIds && !moduleIds->contains(id))
+        if (!moduleIds.contains(id))
             continue;
         note(id, record.value(QStringLiteral("version")).toString());
     }

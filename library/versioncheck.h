@@ -12,13 +12,12 @@
 class VersionCheck
 {
 public:
-    explicit VersionCheck(const QJsonArray &catalogue);
     // Knows only the modules whose ids are given: the installed modules are a few, the catalogue
     // may list tens of thousands, and indexing those nobody asks about would cost most of the time.
     // catalogueIds, when it holds the "_id" of every catalogue record in order, spares reading
     // each record for its id; otherwise the records are read.
     VersionCheck(const QJsonArray &catalogue, const QSet<QString> &moduleIds,
-                 const QStringList &catalogueIds = QStringList());
+                 const QStringList &catalogueIds);
 
     // True when a catalogue record with this id carries a version other than the installed
     // one; catalogueVersion then receives that version. Ids and versions are compared as
@@ -28,8 +27,6 @@ public:
                  QString *catalogueVersion) const;
 
 private:
-    void index(const QJsonArray &catalogue, const QSet<QString> *moduleIds,
-               const QStringList &catalogueIds);
     void note(const QString &id, const QString &version);
 
     struct Versions

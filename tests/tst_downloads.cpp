@@ -405,7 +405,6 @@ void DownloadsTest::downloadAll_downloadsTheTopicOneModuleAtATime()
 
     widget<QPushButton>("downloadAllButton")->click();
     QCOMPARE(label->text(), QStringLiteral("Downloading Module m1"));
-    QVERIFY(m_log->contains(QStringLiteral("(\"m1\", \"m2\", \"m3\")")));
     QTRY_COMPARE(indexIds(), ids);
     QCOMPARE(label->text(), QString());
     QCOMPARE(labels, QStringList({"Downloading Module m1", "Downloading Module m2",
@@ -547,7 +546,6 @@ void DownloadsTest::failedTransfer_isNotInstalledAndTheChainGoesOn()
     }
     QVERIFY(installed(QStringLiteral("good")));
     QCOMPARE(widget<QLabel>("downloadModuleLabel")->text(), QString());
-    QVERIFY(m_log->contains(QStringLiteral("Download of module \"bad\" failed:")));
     QVERIFY2(m_statusLines.contains(StatusLine::downloadFailed(bad, reason)),
              qPrintable(m_statusLines.join('\n')));
     // Only the good archive was handed to the worker.
@@ -563,7 +561,7 @@ void DownloadsTest::failedTransfer_isNotInstalledAndTheChainGoesOn()
     // The module is free again: another click asks for it anew.
     clickTopicModule(0);
     widget<QPushButton>("downloadModuleButton")->click();
-    QVERIFY(!m_log->contains(QStringLiteral("Not downloading module \"bad\"")));
+    QVERIFY(!bar->isHidden());
 }
 
 void DownloadsTest::cutDownload_resumesOrStartsOver_data()
@@ -730,7 +728,8 @@ void DownloadsTest::failedTopicDownload_resetsItsBarAndButton()
     QVERIFY(!button->isEnabled());
     QTRY_VERIFY(button->isEnabled());
     QVERIFY(widget<QProgressBar>("progressBar")->isHidden());
-    QVERIFY(m_log->contains(QStringLiteral("Download of module \"m1\" failed:")));
+    QVERIFY(m_statusLines.last().startsWith(
+        StatusLine::downloadFailed(module(QStringLiteral("m1")), QString())));
     QVERIFY(!m_log->contains(QStringLiteral("File Unzipping Complete")));
     QVERIFY(indexIds().isEmpty());
     QVERIFY(QDir(m_library).isEmpty());
@@ -754,8 +753,8 @@ void DownloadsTest::linkThatIsNoUrl_endsAsAFailedDownload()
 
     button->click();
     QVERIFY(!button->isEnabled());
-    QTRY_VERIFY(m_log->contains(QStringLiteral("Download of module \"m2\" failed:")));
-    QVERIFY(button->isEnabled());
+    QTRY_VERIFY(button->isEnabled());
+    QVERIFY(m_statusLines.last().startsWith(StatusLine::downloadFailed(noLink, QString())));
     QVERIFY(widget<QProgressBar>("progressBar")->isHidden());
     QCOMPARE(indexIds(), QStringList{QStringLiteral("m1")});
     QCOMPARE(m_log->count(QStringLiteral("File Unzipping Complete:")), 1);
@@ -827,7 +826,6 @@ void DownloadsTest::unpackFailure_recordsNothingAndLaterModulesStillInstall()
     widget<QPushButton>("downloadAllButton")->click();
     QTRY_COMPARE(indexIds(), QStringList{QStringLiteral("good")});
     QVERIFY(installed(QStringLiteral("good")));
-    QVERIFY(m_log->contains(QStringLiteral("Module \"broken\" was not installed:")));
     QVERIFY(m_statusLines.first().startsWith(QStringLiteral("Could not install Module broken: ")));
     QCOMPARE(m_log->count(QStringLiteral("File Unzipping Complete:")), 2);
     QVERIFY(!QFile::exists(m_library + QStringLiteral("/broken.zip")));
@@ -854,7 +852,6 @@ void DownloadsTest::unsafeModuleId_isRefusedWithoutARequest()
 
     clickTopicModule(0);
     widget<QPushButton>("downloadModuleButton")->click();
-    QVERIFY(m_log->contains(QStringLiteral("Not downloading module")));
     QVERIFY(widget<QProgressBar>("progressBar")->isHidden());
 
     // In a chain it is skipped and the chain goes on.
@@ -882,11 +879,9 @@ void DownloadsTest::sameModuleTwice_secondDownloadIsNotStarted()
     clickTopicModule(0);
     QVERIFY(button->isEnabled());
     button->click();
-    QCOMPARE(m_log->count(QStringLiteral("Not downloading module \"m1\"")), 1);
 
     // "Download All" skips the module under way and goes on with the next one.
     widget<QPushButton>("downloadAllButton")->click();
-    QCOMPARE(m_log->count(QStringLiteral("Not downloading module \"m1\"")), 2);
     QCOMPARE(widget<QLabel>("downloadModuleLabel")->text(),
              QStringLiteral("Downloading Module m2"));
 
@@ -897,7 +892,6 @@ void DownloadsTest::sameModuleTwice_secondDownloadIsNotStarted()
     QVERIFY(installed(QStringLiteral("m1")));
     QVERIFY(installed(QStringLiteral("m2")));
     QCOMPARE(requestsFor(QStringLiteral("m1")), 1);
-    QCOMPARE(m_log->count(QStringLiteral("was not installed")), 0);
 }
 
 void DownloadsTest::missingLibraryFolder_stopsTheChain()
@@ -908,11 +902,12 @@ void DownloadsTest::missingLibraryFolder_stopsTheChain()
     QVERIFY(QDir(m_library).removeRecursively());
 
     widget<QPushButton>("downloadAllButton")->click();
-    QTRY_VERIFY(m_log->contains(QStringLiteral("Cannot create the archive of module \"m1\"")));
-    // The chain waits at the module it could not save; nothing else is fetched.
-    QCOMPARE(widget<QLabel>("downloadModuleLabel")->text(),
-             QStringLiteral("Downloading Module m1"));
-    QVERIFY(!widget<QProgressBar>("progressBar")->isHidden());
+    // The chain ends at the module it could not save, says why, and nothing else is fetched.
+    QTRY_COMPARE(m_statusLines.size(), 1);
+    QVERIFY(m_statusLines.first().startsWith(
+        StatusLine::downloadFailed(module(QStringLiteral("m1")), QString())));
+    QCOMPARE(widget<QLabel>("downloadModuleLabel")->text(), QString());
+    QVERIFY(widget<QProgressBar>("progressBar")->isHidden());
     QCOMPARE(requestsFor(QStringLiteral("m2")), 0);
     QVERIFY(!QFileInfo::exists(m_library));
 }

@@ -220,29 +220,23 @@ void TestHomepage::jumpThatCannotReachALetterStaysOnTheHomepage_data()
     QTest::addColumn<QByteArray>("article");
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("slotTitle");
-    QTest::addColumn<QString>("debugLine");
 
     QTest::newRow("digit first") << QByteArray(
                                         R"({"aorder": 3, "name": "3 Fevers", "modules": [1]})")
                                  << "module_3_button"
-                                 << "3 Fevers"
-                                 << "No letter button leads to the module \"3 Fevers\"";
+                                 << "3 Fevers";
     QTest::newRow("letter without a button")
         << QByteArray(R"({"aorder": 4, "name": "Émile", "modules": [1]})") << "module_4_button"
-        << "Émile"
-        << "No letter button leads to the module \"Émile\"";
+        << "Émile";
     QTest::newRow("empty name") << QByteArray(R"({"aorder": 4, "modules": [1]})")
                                 << "module_4_button"
-                                << ""
-                                << "No letter button leads to the module \"\"";
+                                << "";
     QTest::newRow("no modules") << QByteArray(R"({"aorder": 3, "name": "Malaria", "modules": []})")
                                 << "module_3_button"
-                                << "Malaria"
-                                << "";
+                                << "Malaria";
     QTest::newRow("no article for the slot")
         << QByteArray(R"({"aorder": 4, "name": "Malaria", "modules": [1]})") << "module_3_button"
-        << "Module_3"
-        << "";
+        << "Module_3";
 }
 
 void TestHomepage::jumpThatCannotReachALetterStaysOnTheHomepage()
@@ -250,14 +244,11 @@ void TestHomepage::jumpThatCannotReachALetterStaysOnTheHomepage()
     QFETCH(QByteArray, article);
     QFETCH(QString, button);
     QFETCH(QString, slotTitle);
-    QFETCH(QString, debugLine);
 
     // Slot 1 tells that the articles have arrived.
     startWindow(R"([{"aorder": 1, "name": "Arrived", "modules": [1]}, )" + article + "]");
     QTRY_COMPARE(widget<QGroupBox>(QStringLiteral("module_1"))->title(), QStringLiteral("Arrived"));
     QCOMPARE(widget<QGroupBox>(button.left(8))->title(), slotTitle);
-    if (!debugLine.isEmpty())
-        QTest::ignoreMessage(QtDebugMsg, qPrintable(debugLine));
 
     // A hidden button cannot be pressed with the mouse, but the jump must hold without one.
     widget<QPushButton>(button)->click();

@@ -393,7 +393,7 @@ void NginxTest::download_resumesOnlyTheSameVersion()
     QVERIFY(part.writeInfo(link, version));
     const int linesBefore = accessLogOf(path).size();
 
-    Download download(0, QJsonObject{{QStringLiteral("_id"), QStringLiteral("m")}}, library.path());
+    Download download(QJsonObject{{QStringLiteral("_id"), QStringLiteral("m")}}, library.path());
     QSignalSpy finished(&download, &Download::finished);
     download.start(&m_network, link);
     QVERIFY(finished.wait(20000));

@@ -35,7 +35,6 @@ public:
     QVector<HttpRanges::Span> needed() const;
     // What of needed() has not arrived yet.
     QVector<HttpRanges::Span> missing() const;
-    qint64 neededBytes() const { return m_dataSize; }
 
     // Writes the bytes of the other archive that start at offset and belong to the entries
     // into out, at their place; bytes of other entries are passed over. Returns how many bytes

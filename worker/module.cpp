@@ -146,17 +146,11 @@ void Module::checkInstalled(InstalledCheck check)
 
 void Module::copyDirectories(QString source, QString dest)
 {
-    int filesLeftOut = 0;
-    copyLibrary(source, dest, &filesLeftOut);
-    emit notifyCopyComplete(filesLeftOut);
+    copyRecursively(source, dest);
+    emit notifyCopyComplete(m_filesLeftOut);
 }
 
-bool Module::copyRecursively(QString s, QString f)
-{
-    return copyLibrary(s, f, nullptr);
-}
-
-bool Module::copyLibrary(const QString &source, const QString &target, int *filesLeftOut)
+bool Module::copyRecursively(QString source, QString target)
 {
     // A library of thousands of files gives thousands of log lines; sent one by one, each would
     // be a queued event and a separate layout of the log on the GUI thread. Lines that come
@@ -187,7 +181,6 @@ bool Module::copyLibrary(const QString &source, const QString &target, int *file
         });
     const bool copied = copier.copyRecursively(source, target);
     send();
-    if (filesLeftOut)
-        *filesLeftOut = copier.filesLeftOut();
+    m_filesLeftOut = copier.filesLeftOut();
     return copied;
 }

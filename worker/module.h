@@ -52,14 +52,13 @@ public slots:
     void checkArchive(QString filename);
     void checkInstalled(InstalledCheck check);
     void copyDirectories(QString source, QString dest);
-    bool copyRecursively(QString s, QString f);
+    bool copyRecursively(QString source, QString target);
 
 private:
     void makeNetwork();
     using Deliver = void (Module::*)(QJsonArray);
     void request(const QString &urlTemplate, const QString &id, Deliver deliver, int retries,
                  QPointer<CatalogueRequest> *current = nullptr);
-    bool copyLibrary(const QString &source, const QString &target, int *filesLeftOut);
 
     // Created on first use so that it belongs to the worker thread.
     QNetworkAccessManager *m_network = nullptr;
@@ -72,4 +71,6 @@ private:
     // one is the topic view's list until the first answer from the catalogue, or the user's
     // first pick of a topic.
     bool m_startingUp = true;
+    // The files the last copy could not bring onto the drive.
+    int m_filesLeftOut = 0;
 };

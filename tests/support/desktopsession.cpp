@@ -230,14 +230,6 @@ void DesktopSession::click(int x, int y)
     QTest::qWait(150);
 }
 
-void DesktopSession::doubleClick(int x, int y)
-{
-    xdotool({QStringLiteral("mousemove"), QString::number(x), QString::number(y),
-             QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"),
-             QStringLiteral("1")});
-    QTest::qWait(150);
-}
-
 void DesktopSession::key(const QString &keys)
 {
     xdotool({QStringLiteral("key"), keys});

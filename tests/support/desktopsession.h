@@ -40,7 +40,6 @@ public:
     QString serviceLog();
 
     void click(int x, int y);
-    void doubleClick(int x, int y);
     void key(const QString &keys);
     void type(const QString &text);
     bool screenshot(const QString &name);

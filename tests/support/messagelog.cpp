@@ -29,12 +29,6 @@ MessageLog::~MessageLog()
     qInstallMessageHandler(previous);
 }
 
-QStringList MessageLog::lines() const
-{
-    QMutexLocker locker(&lock);
-    return collected;
-}
-
 bool MessageLog::contains(const QString &fragment) const
 {
     return count(fragment) > 0;

@@ -9,7 +9,6 @@ class MessageLog
 public:
     MessageLog();
     ~MessageLog();
-    QStringList lines() const;
     bool contains(const QString &fragment) const;
     int count(const QString &fragment) const;
     void clear();
