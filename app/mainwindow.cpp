@@ -26,8 +26,6 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     emit getLetters();
     emit getArticles();
     initApplication();
-    // On the jobs' thread, while the start-up lists arrive on the worker's.
-    checkLibrary();
 }
 
 MainWindow::~MainWindow()
@@ -80,6 +78,19 @@ void MainWindow::connectWorker()
     connect(jobs, &Module::installedCompared, this, &MainWindow::installedCompared);
     connect(jobs, &Module::archiveChecked, this, &MainWindow::archiveChecked);
     connect(jobs, &Module::installedChecked, this, &MainWindow::installedChecked);
+
+    // The first damage check waits for the start-up lists rather than slow them down; after a
+    // failure they may be long in coming, and it waits no more.
+    const auto listDone = [this](bool failed) {
+        if (m_startUpListsToGo > 0 && (failed || --m_startUpListsToGo == 0)) {
+            m_startUpListsToGo = 0;
+            checkLibrary();
+        }
+    };
+    for (const auto arrived : {&Module::resultsReady, &Module::alphaResultsReady,
+                               &Module::articlesReady, &Module::refreshModule})
+        connect(worker, arrived, this, [listDone] { listDone(false); });
+    connect(worker, &Module::catalogueFailed, this, [listDone] { listDone(true); });
 }
 
 void MainWindow::connectWidgets()

@@ -166,5 +166,6 @@ private:
     // Files missing or cut short, by module id, as the last check found them; modules without
     // damage are not listed.
     QHash<QString, int> m_damagedFiles;
+    int m_startUpListsToGo = 4; // topics, letters, featured modules, the topic's module list
     Ui::MainWindow *ui;
 };

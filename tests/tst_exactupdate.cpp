@@ -24,7 +24,7 @@
 namespace {
 
 // The first version's files, or the next version's after change; films make the archive large
-// enough that an update by ranges is worth it.
+// enough that an update by ranges is worth it. A value "link:target" is a link.
 QMap<QByteArray, QByteArray> moduleFiles(const QString &change)
 {
     QMap<QByteArray, QByteArray> files{
@@ -35,6 +35,7 @@ QMap<QByteArray, QByteArray> moduleFiles(const QString &change)
         {"lesson/extra/notes.html", "a folder the next version drops"},
         {"lesson/extra/deeper/more.html", "more of it"},
         {"lesson/images/a.png", "a folder the next version makes a file"},
+        {"lesson/start.html", "link:index.html"},
     };
     for (int i = 0; i < 8; ++i)
         files.insert("lesson/media/m" + QByteArray::number(i) + ".bin", media(i, 40000));
@@ -44,6 +45,8 @@ QMap<QByteArray, QByteArray> moduleFiles(const QString &change)
         files.insert("lesson/new-name.html", files.take("lesson/old-name.html"));
     if (change == QLatin1String("case-only rename"))
         files.insert("lesson/guide.html", files.take("lesson/Guide.html"));
+    if (change == QLatin1String("link removed"))
+        files.remove("lesson/start.html");
     if (change == QLatin1String("folder removed")) {
         files.remove("lesson/extra/notes.html");
         files.remove("lesson/extra/deeper/more.html");
@@ -60,6 +63,10 @@ QByteArray moduleArchive(const QMap<QByteArray, QByteArray> &files)
     ZipBuilder zip;
     zip.addDirectory("lesson/");
     for (auto file = files.cbegin(); file != files.cend(); ++file) {
+        if (file.value().startsWith("link:")) {
+            zip.addSymLink(file.key(), file.value().mid(5));
+            continue;
+        }
         ZipBuilder::Entry entry;
         entry.name = file.key();
         entry.data = file.value();
@@ -151,7 +158,7 @@ void ExactUpdateTest::update_equalsFreshInstallPlusUserFiles_data()
     QTest::addColumn<QString>("change");
     QTest::addColumn<bool>("byRanges");
     for (const char *change : {"page removed", "page renamed", "case-only rename", "folder removed",
-                               "folder turned into a file"}) {
+                               "folder turned into a file", "link removed"}) {
         QTest::addRow("%s, by ranges", change) << change << true;
         QTest::addRow("%s, whole", change) << change << false;
     }
@@ -191,10 +198,13 @@ void ExactUpdateTest::update_equalsFreshInstallPlusUserFiles()
     // The record lists every file of the new version, in the agreed form, sorted by path.
     QByteArray listed;
     const QMap<QByteArray, QByteArray> files = moduleFiles(change);
-    for (auto file = files.cbegin(); file != files.cend(); ++file)
-        listed += QByteArray::number(file.value().size()) + ' ' +
-                  QByteArray::number(ZipBuilder::crc32(file.value()), 16).rightJustified(8, '0') +
-                  ' ' + file.key() + '\n';
+    for (auto file = files.cbegin(); file != files.cend(); ++file) {
+        const bool link = file.value().startsWith("link:");
+        const QByteArray data = link ? file.value().mid(5) : file.value();
+        listed += (link ? QByteArray("link") : QByteArray::number(data.size())) + ' ' +
+                  QByteArray::number(ZipBuilder::crc32(data), 16).rightJustified(8, '0') + ' ' +
+                  file.key() + '\n';
+    }
     QCOMPARE(fileContent(library + QStringLiteral("/.lesson.files")), listed);
 }
 
@@ -204,7 +214,7 @@ void ExactUpdateTest::damagedModule_flaggedAndRepaired_data()
     QTest::addColumn<QString>("flag");
     // Only the damaged entries travel; without the folder, the whole archive.
     QTest::newRow("a page deleted, a film cut short") << false << "2 files damaged";
-    QTest::newRow("the module's folder gone") << true << "15 files damaged";
+    QTest::newRow("the module's folder gone") << true << "16 files damaged";
 }
 
 void ExactUpdateTest::damagedModule_flaggedAndRepaired()

@@ -67,6 +67,8 @@ private slots:
     void targetThatCannotBeWrittenStillWalksTheLibrary();
     void sourceThatIsNotAFolder_data();
     void sourceThatIsNotAFolder();
+    void singleFileIsReadBack_data();
+    void singleFileIsReadBack();
     void linkBackIntoTheLibraryIsNotFollowed();
     void driveFolderInsideTheLibraryIsNotCopiedIntoItself();
     void largeFileIsAnnouncedBeforeItIsCopied();
@@ -298,10 +300,16 @@ void TestLibraryCopier::filesOnlyOnTheDriveStay()
     writeFile(m_target + "/notes.txt", "mine");
     writeFile(m_target + "/Malaria/extra.html", "extra");
     writeFile(m_target + "/Old Module/index.html", "old");
+    // What a copy cut short left goes only from the module folders the copy keeps.
+    writeFile(m_target + "/Malaria/.copy-a1B2c3", "half");
+    writeFile(m_target + "/.copy-d4E5f6", "beside the modules");
+    writeFile(m_target + "/Old Module/.copy-g7H8i9", "old");
 
     copy();
 
     QMap<QString, QByteArray> expected = snapshot(m_library);
+    expected.insert(".copy-d4E5f6", "file:beside the modules");
+    expected.insert("Old Module/.copy-g7H8i9", "file:old");
     expected.insert("notes.txt", "file:mine");
     expected.insert("Malaria/extra.html", "file:extra");
     expected.insert("Old Module", "folder");
@@ -496,6 +504,29 @@ void TestLibraryCopier::sourceThatIsNotAFolder()
     QVERIFY(lines.isEmpty());
     QVERIFY(QFileInfo(m_target).isDir());
     QVERIFY(copies(m_target).isEmpty());
+}
+
+void TestLibraryCopier::singleFileIsReadBack_data()
+{
+    QTest::addColumn<QStringList>("fault"); // the fake drive's arguments (tests/fakedrive)
+    QTest::newRow("sound drive") << QStringList();
+    QTest::newRow("drive that flips a byte") << QStringList{"--flips", "b.bin"};
+}
+
+void TestLibraryCopier::singleFileIsReadBack()
+{
+    QFETCH(QStringList, fault);
+    ScratchDrive drive;
+    QString missing;
+    if (!drive.mountFake(4 << 20, fault, &missing))
+        QSKIP(qPrintable(QStringLiteral("No fake drive can be mounted here: ") + missing));
+    writeFile(m_library + "/b.bin", "the library's bytes");
+
+    bool result = false;
+    copy(m_library + "/b.bin", drive.path() + "/b.bin", &result);
+
+    QCOMPARE(result, fault.isEmpty());
+    QCOMPARE(QFileInfo::exists(drive.path() + "/b.bin"), fault.isEmpty());
 }
 
 void TestLibraryCopier::linkBackIntoTheLibraryIsNotFollowed()

@@ -26,8 +26,8 @@ InstallRecord newRecord(const QString &archivePath, const ZipDirectory &director
 
 // What the previous version installed and this one does not hold, and the folders this one
 // has.
-void findStale(const InstallRecord &previous, const InstallRecord &next, QStringList *staleFiles,
-               QSet<QString> *newFolders)
+void findStale(const InstallRecord &previous, const InstallRecord &next,
+               QVector<InstallRecord::File> *staleFiles, QSet<QString> *newFolders)
 {
     QSet<QString> nextFiles;
     for (const InstallRecord::File &file : next.files()) {
@@ -38,7 +38,7 @@ void findStale(const InstallRecord &previous, const InstallRecord &next, QString
     }
     for (const InstallRecord::File &file : previous.files()) {
         if (!nextFiles.contains(file.path))
-            staleFiles->append(file.path);
+            staleFiles->append(file);
     }
 }
 
@@ -76,7 +76,7 @@ ExtractResult extractArchive(const QString &archivePath, const QString &destinat
     InstallRecord previous;
     previous.read(recordPath);
     const InstallRecord next = newRecord(archivePath, archive.directory());
-    QStringList staleFiles;
+    QVector<InstallRecord::File> staleFiles;
     QSet<QString> newFolders;
     findStale(previous, next, &staleFiles, &newFolders);
     for (const ArchiveStager::Entry &entry : stager.entries()) {

@@ -24,9 +24,13 @@ QVector<qint64> of(const QString &folder, const QStringList &names)
         return sizes;
     for (int i = 0; i < names.size(); ++i) {
         struct stat status;
-        if (::fstatat(fd, QFile::encodeName(names.at(i)).constData(), &status, 0) == 0 &&
-            S_ISREG(status.st_mode))
+        if (::fstatat(fd, QFile::encodeName(names.at(i)).constData(), &status,
+                      AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        if (S_ISREG(status.st_mode))
             sizes[i] = qint64(status.st_size);
+        else if (S_ISLNK(status.st_mode))
+            sizes[i] = link;
     }
     ::close(fd);
     return sizes;
@@ -43,7 +47,7 @@ QVector<qint64> of(const QString &folder, const QStringList &names)
         QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
     listed.reserve(files.size());
     for (const QFileInfo &file : files)
-        listed.insert(file.fileName(), file.size());
+        listed.insert(file.fileName(), file.isSymLink() ? link : file.size());
     QVector<qint64> sizes;
     sizes.reserve(names.size());
     for (const QString &name : names)

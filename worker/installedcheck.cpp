@@ -40,22 +40,20 @@ void checkInstalledFiles(InstalledCheck *check)
             continue;
         // Each folder is opened once for all its files.
         QHash<QString, QStringList> names;
-        QHash<QString, QVector<quint64>> expected;
+        QHash<QString, QVector<qint64>> expected;
         for (const InstallRecord::File &file : record.files()) {
             const int slash = file.path.lastIndexOf(QLatin1Char('/'));
             const QString folder = slash < 0 ? QString() : file.path.left(slash);
             names[folder].append(file.path.mid(slash + 1));
-            expected[folder].append(file.size);
+            expected[folder].append(file.link ? FolderSizes::link : qint64(file.size));
         }
         int damaged = 0;
         for (auto folder = names.cbegin(); folder != names.cend(); ++folder) {
             const QVector<qint64> sizes = FolderSizes::of(
                 check->libraryFolder + QLatin1Char('/') + folder.key(), folder.value());
-            const QVector<quint64> &wanted = expected[folder.key()];
-            for (int i = 0; i < sizes.size(); ++i) {
-                if (sizes.at(i) < 0 || quint64(sizes.at(i)) != wanted.at(i))
-                    ++damaged;
-            }
+            const QVector<qint64> &wanted = expected[folder.key()];
+            for (int i = 0; i < sizes.size(); ++i)
+                damaged += sizes.at(i) == -1 || sizes.at(i) != wanted.at(i);
         }
         if (damaged > 0)
             qDebug().noquote() << "Module" << id << "has" << damaged

@@ -12,6 +12,7 @@
 namespace {
 
 const QString archiveSuffix = QStringLiteral(".zip");
+const QByteArray linkSize = QByteArrayLiteral("link");
 
 // One line of a record; false when it is not one.
 bool parseLine(const QByteArray &line, InstallRecord::File *file)
@@ -23,14 +24,15 @@ bool parseLine(const QByteArray &line, InstallRecord::File *file)
     bool sizeOk = false;
     bool crcOk = false;
     const QByteArray size = line.left(firstSpace);
-    file->size = size.toULongLong(&sizeOk);
+    file->link = size == linkSize;
+    file->size = file->link ? 0 : size.toULongLong(&sizeOk);
     file->crc = line.mid(firstSpace + 1, 8).toUInt(&crcOk, 16);
     file->path = QString::fromUtf8(line.mid(secondSpace + 1));
     // Only the path unpacking would have written: no "..", no absolute path, no "a//b", none of
     // the client's own files.
     const std::optional<QString> relative = EntryPath::relative(file->path);
-    return sizeOk && crcOk && !size.startsWith('+') && !size.startsWith('-') && relative &&
-           !relative->isEmpty() && *relative == file->path &&
+    return (sizeOk || file->link) && crcOk && !size.startsWith('+') && !size.startsWith('-') &&
+           relative && !relative->isEmpty() && *relative == file->path &&
            !EntryPath::isClientFile(file->path, QString());
 }
 
@@ -57,11 +59,12 @@ InstallRecord InstallRecord::fromDirectory(const ZipDirectory &directory)
 {
     InstallRecord record;
     for (const ZipDirectory::Entry &entry : directory.entries()) {
-        if (entry.kind() != ZipDirectory::Kind::File)
+        const bool link = entry.kind() == ZipDirectory::Kind::Link;
+        if (entry.kind() != ZipDirectory::Kind::File && !link)
             continue;
         const std::optional<QString> path = EntryPath::relative(entry.name);
         if (path && !path->isEmpty())
-            record.m_files.append(File{entry.size, entry.crc, *path});
+            record.m_files.append(File{entry.size, entry.crc, *path, link});
     }
     record.sort();
     return record;
@@ -113,7 +116,7 @@ bool InstallRecord::write(const QString &path) const
             file.cancelWriting();
             return false;
         }
-        const QByteArray line = QByteArray::number(entry.size) + ' ' +
+        const QByteArray line = (entry.link ? linkSize : QByteArray::number(entry.size)) + ' ' +
                                 QByteArray::number(entry.crc, 16).rightJustified(8, '0') + ' ' +
                                 entry.path.toUtf8() + '\n';
         file.write(line);

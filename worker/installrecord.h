@@ -7,9 +7,10 @@
 
 // What an archive installed in the library folder: every file with its size and CRC-32 from the
 // archive's directory, kept beside the library index as the hidden file ".<module id>.files",
-// one "<size> <crc as 8 hex digits> <path>" line per file, sorted by path. Folders are not
-// listed, and neither are links. An update removes what the previous record lists and the new
-// one does not; the damage check compares the record with the files on disk.
+// one "<size> <crc as 8 hex digits> <path>" line per file, sorted by path; a link has "link"
+// for its size, so that the records of files read as before. Folders are not listed. An update
+// removes what the previous record lists and the new one does not; the damage check compares the
+// record with the files on disk.
 class InstallRecord
 {
 public:
@@ -18,6 +19,7 @@ public:
         quint64 size = 0;
         quint32 crc = 0;
         QString path; // below the library folder, "/" separators
+        bool link = false;
     };
 
     // Where the record of moduleId lies in libraryFolder.

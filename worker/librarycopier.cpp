@@ -72,12 +72,16 @@ bool LibraryCopier::copyRecursively(const QString &source, const QString &target
     if (!root.isDir()) {
         QString problem;
         const Written written = copyFile(root, target, &problem);
-        const bool copied = written == Written::Copied || written == Written::Unchanged;
-        if (!copied) {
+        if (written == Written::Copied) {
+            m_steps.append(Step{Step::File, root, target});
+            m_written.append(0);
+            checkCopies();
+        } else if (written != Written::Unchanged) {
             qDebug().noquote() << "Not copying" << root.filePath() << "-" << problem;
             m_filesLeftOut = root.exists() ? 1 : 0;
+            return false;
         }
-        return copied;
+        return m_filesLeftOut == 0;
     }
 
     m_target = target;
@@ -240,6 +244,18 @@ bool LibraryCopier::copyFolder(const Step &step, bool isRoot)
     }
     if (existing.isDir()) {
         log(tr("Module Folder already exists: ") + step.target);
+        // A copy cut short leaves its file under a temporary name that nothing else removes;
+        // the drive folder itself may hold what is not the copy's.
+        QDir folder(step.target);
+        const QStringList leftovers =
+            isRoot ? QStringList()
+                   : folder.entryList({temporaryPrefix + QStringLiteral("??????")},
+                                      QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
+        for (const QString &name : leftovers) {
+            if (!folder.remove(name))
+                qDebug() << "Could not remove" << folder.filePath(name)
+                         << "left by an earlier copy";
+        }
     } else {
         if (!QDir().mkdir(step.target))
             qDebug() << "Could not create the folder" << step.target;

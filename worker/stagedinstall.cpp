@@ -29,7 +29,8 @@ StagedInstall::StagedInstall(const QString &stagedTree, const QString &destinati
 {
 }
 
-void StagedInstall::removeAlso(const QStringList &staleFiles, const QSet<QString> &newFolders)
+void StagedInstall::removeAlso(const QVector<InstallRecord::File> &staleFiles,
+                               const QSet<QString> &newFolders)
 {
     m_staleFiles = staleFiles;
     m_newFolders = newFolders;
@@ -49,10 +50,10 @@ bool StagedInstall::run()
 bool StagedInstall::removeStale()
 {
     QSet<QString> emptied;
-    for (const QString &path : qAsConst(m_staleFiles)) {
-        if (!removeStaleFile(path))
+    for (const InstallRecord::File &stale : qAsConst(m_staleFiles)) {
+        if (!removeStaleFile(stale))
             return false;
-        for (QString folder = path.section(QLatin1Char('/'), 0, -2); !folder.isEmpty();
+        for (QString folder = stale.path.section(QLatin1Char('/'), 0, -2); !folder.isEmpty();
              folder = folder.section(QLatin1Char('/'), 0, -2)) {
             if (!m_newFolders.contains(folder))
                 emptied.insert(folder);
@@ -77,8 +78,9 @@ bool StagedInstall::removeStale()
     return true;
 }
 
-bool StagedInstall::removeStaleFile(const QString &relativePath)
+bool StagedInstall::removeStaleFile(const InstallRecord::File &stale)
 {
+    const QString &relativePath = stale.path;
     const QString folder = relativePath.section(QLatin1Char('/'), 0, -2);
     const QString name = relativePath.section(QLatin1Char('/'), -1);
     auto names = m_folderNames.find(folder);
@@ -99,7 +101,8 @@ bool StagedInstall::removeStaleFile(const QString &relativePath)
     // old version may be "guide.html" of the new one, which must stay.
     const QString target = joined(m_destination, relativePath);
     const QFileInfo existing(target);
-    if (!names->contains(name) || existing.isSymLink() || !existing.isFile())
+    if (!names->contains(name) ||
+        (stale.link ? !existing.isSymLink() : existing.isSymLink() || !existing.isFile()))
         return true;
     Step step;
     step.target = target;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "worker/installrecord.h"
+
 #include <QCoreApplication>
 #include <QHash>
 #include <QSet>
@@ -30,9 +32,10 @@ public:
     StagedInstall(const QString &stagedTree, const QString &destination,
                   const QString &setAsideFolder);
 
-    // Files (paths below the destination, exactly as the old record spells them) to take away,
+    // Files and links of the old record to take away (each only where it is still of its kind),
     // and the folders of the new version, which stay even when they are left empty.
-    void removeAlso(const QStringList &staleFiles, const QSet<QString> &newFolders);
+    void removeAlso(const QVector<InstallRecord::File> &staleFiles,
+                    const QSet<QString> &newFolders);
     bool run();
     QString error() const { return m_error; }
 
@@ -46,7 +49,7 @@ private:
     };
 
     bool removeStale();
-    bool removeStaleFile(const QString &relativePath);
+    bool removeStaleFile(const InstallRecord::File &stale);
     bool moveChildren(const QString &relativeFolder);
     bool moveOne(const QFileInfo &staged, const QString &relativePath);
     void undo();
@@ -54,7 +57,7 @@ private:
     QString m_stagedTree;
     QString m_destination;
     QString m_setAsideFolder;
-    QStringList m_staleFiles;
+    QVector<InstallRecord::File> m_staleFiles;
     QSet<QString> m_newFolders;
     QHash<QString, QSet<QString>> m_folderNames; // names in a folder, read once
     QVector<Step> m_steps;

@@ -113,6 +113,8 @@ int Bench::run()
     }
     if (wanted(QStringLiteral("update")))
         caseUpdate();
+    if (wanted(QStringLiteral("repair")))
+        caseRepair();
     if (wanted(QStringLiteral("copy")))
         caseCopy();
     if (wanted(QStringLiteral("check")))

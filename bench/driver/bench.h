@@ -92,6 +92,9 @@ private:
     void caseDownloadFaults();
     void caseUpdate();
     bool prepareUpdates();
+    // Installs the module's archive into installed, with its index line, by our own unpacking.
+    bool installModule(const QString &root, const QString &installed);
+    void caseRepair();
     void caseCopy();
     void caseCheck();
     void casePage();

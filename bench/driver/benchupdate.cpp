@@ -57,19 +57,14 @@ bool Bench::prepareUpdates()
     return true;
 }
 
-void Bench::caseUpdate()
+bool Bench::installModule(const QString &root, const QString &installed)
 {
-    const QString root = m_config.scratch + QStringLiteral("/update");
-    // The old version, installed once by our own unpacking; every run starts from a copy.
-    const QString installed = root + QStringLiteral("/installed");
     QDir(root).removeRecursively();
     QDir().mkpath(installed);
     const QString inLibrary = installed + QLatin1Char('/') + m_moduleId + QStringLiteral(".zip");
-    const QString setUp = QStringLiteral("update: installing the old version");
-    if (!QFile::copy(m_archive, inLibrary)) {
-        failed(setUp, QStringLiteral("cannot copy the archive"));
-        return;
-    }
+    const QString setUp = QStringLiteral("installing the module");
+    if (!QFile::copy(m_archive, inLibrary))
+        return failed(setUp, QStringLiteral("cannot copy the archive"));
     const ProcessResult unpacked = client({QStringLiteral("unpack"), QStringLiteral("--archive"),
                                            inLibrary, QStringLiteral("--library"), installed},
                                           root + QStringLiteral("/unpack-home"));
@@ -79,11 +74,18 @@ void Bench::caseUpdate()
                              {QStringLiteral("version"), QStringLiteral("1.0")}};
     if (!unpacked.ok() || !index.open(QIODevice::WriteOnly) ||
         index.write(QJsonDocument(record).toJson(QJsonDocument::Compact) + '\n') < 0 ||
-        !compareTrees(m_moduleSource, installed, {indexName}).isEmpty()) {
-        failed(setUp, unpacked.describe());
+        !compareTrees(m_moduleSource, installed, {indexName}).isEmpty())
+        return failed(setUp, unpacked.describe());
+    return true;
+}
+
+void Bench::caseUpdate()
+{
+    const QString root = m_config.scratch + QStringLiteral("/update");
+    // The old version, installed once by our own unpacking; every run starts from a copy.
+    const QString installed = root + QStringLiteral("/installed");
+    if (!installModule(root, installed))
         return;
-    }
-    index.close();
 
     const QStringList download = downloadArguments();
     for (const Update &update : qAsConst(m_updates)) {
@@ -191,6 +193,7 @@ void Bench::caseUpdate()
     }
     const QString touched = compareTrees(m_moduleSource, installed, {indexName});
     if (!touched.isEmpty())
-        failed(setUp, QStringLiteral("an update changed the old version's files: ") + touched);
+        failed(QStringLiteral("update"),
+               QStringLiteral("an update changed the old version's files: ") + touched);
     QDir(root).removeRecursively();
 }
