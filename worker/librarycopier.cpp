@@ -73,7 +73,7 @@ bool LibraryCopier::copyRecursively(const QString &source, const QString &target
         QString problem;
         const Written written = copyFile(root, target, &problem);
         if (written == Written::Copied) {
-            m_steps.append(Step{Step::File, root, target});
+            m_steps.append(Step{Step::File, root, target, QString()});
             m_written.append(0);
             checkCopies();
         } else if (written != Written::Unchanged) {
