@@ -26,8 +26,9 @@ void MainWindow::showCatalogueFailure(const QString &reason, int retryInMs)
     showStatus(StatusLine::catalogueFailed(reason, retryInMs), qMax(retryInMs, 0));
 }
 
-void MainWindow::copyComplete(int filesLeftOut)
+void MainWindow::copyComplete(JobResult result)
 {
+    const int filesLeftOut = result.filesLeftOut;
     if (filesLeftOut == 0)
         writeLogMessage(tr("Modules copied!"));
     else if (filesLeftOut == 1)
@@ -40,7 +41,6 @@ void MainWindow::copyComplete(int filesLeftOut)
 void MainWindow::notifyFileComplete(QString status)
 {
     qDebug() << "File Unzipping Complete: " << status;
-    installExtracted(status);
 }
 
 void MainWindow::delay(int millisecondsToWait)
