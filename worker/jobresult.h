@@ -10,7 +10,7 @@ struct JobResult
     // Each has its default here, so that a result may give only its first few members.
     QString error{};      // why not, a phrase that follows "Could not install X: "
     QString detail{};     // what exactly was wrong, for the debug output
-    QString path{};       // the archive unpacked, or the drive folder copied to
+    QString path{};       // the archive unpacked
     int filesLeftOut = 0; // the library's files a copy could not bring onto the drive
 
     // The error with its detail, as the debug output gives it.

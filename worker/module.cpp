@@ -150,7 +150,6 @@ void Module::checkInstalled(InstalledCheck check)
 void Module::copyDirectories(QString source, QString dest)
 {
     JobResult result;
-    result.path = dest;
     copyLibrary(source, dest, &result.filesLeftOut);
     result.ok = result.filesLeftOut == 0;
     emit notifyCopyComplete(result.filesLeftOut);
