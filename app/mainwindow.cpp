@@ -73,7 +73,8 @@ void MainWindow::connectWorker()
     connect(worker, &Module::refreshModule, this, &MainWindow::refreshModuleList);
     connect(jobs, &Module::notifyFileDone, this, &MainWindow::notifyFileComplete);
     connect(jobs, &Module::writeLog, this, &MainWindow::writeLogMessage);
-    connect(jobs, &Module::notifyCopyComplete, this, &MainWindow::copyComplete);
+    connect(jobs, &Module::unpacked, this, &MainWindow::installExtracted);
+    connect(jobs, &Module::copied, this, &MainWindow::copyComplete);
     connect(worker, &Module::catalogueFailed, this, &MainWindow::showCatalogueFailure);
     connect(jobs, &Module::installedCompared, this, &MainWindow::installedCompared);
     connect(jobs, &Module::archiveChecked, this, &MainWindow::archiveChecked);

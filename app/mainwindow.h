@@ -3,6 +3,7 @@
 #include "browse/letterjump.h"
 #include "worker/installedcheck.h"
 #include "worker/installedcomparison.h"
+#include "worker/jobresult.h"
 
 #include <QHash>
 #include <QJsonArray>
@@ -14,12 +15,12 @@
 #include <QStringListModel>
 #include <QThread>
 
-#include <deque>
 #include <memory>
 
 namespace Ui {
 class MainWindow;
 }
+class CatalogRecord;
 class Download;
 class QNetworkAccessManager;
 class QPushButton;
@@ -59,7 +60,7 @@ public slots:
     void refreshModuleList(QJsonArray topicList);
     void refreshAlphaModuleList(QJsonArray topicList);
     void notifyFileComplete(QString status);
-    void copyComplete(int filesLeftOut);
+    void copyComplete(JobResult result);
     void installedCompared(InstalledComparison comparison);
     void archiveChecked(QString f, QString problem);
     void installedChecked(InstalledCheck check);
@@ -96,6 +97,7 @@ private slots:
     void handleTabBarClick(int selection);
     void downloadTopicModules();
     void stopDownloads();
+    void installExtracted(JobResult result);
 
 private:
     void connectWorker();
@@ -104,14 +106,13 @@ private:
     void applyStyling();
     void addStopButton();
     void startDownload(int cflag, const QJsonObject &record, const QString &link);
-    void installExtracted(const QString &status);
     // The download under way whose update works at path (its archive path or the archive of
     // its changes); null when there is none.
     Download *downloadAt(const QString &path) const;
     // Shows line in the status bar in place of the one before.
     void showStatus(const QString &line, int timeoutMs = 0);
     void showCatalogueFailure(const QString &reason, int retryInMs);
-    bool mayStartDownload(const QJsonObject &record) const;
+    bool mayStartDownload(const CatalogRecord &record) const;
     // Has the worker check the installed files of these modules, or of every one when empty.
     void checkLibrary(const QStringList &moduleIds = QStringList());
     // The version and size rows of a view's module details: they stand only while a module
@@ -120,11 +121,11 @@ private:
     void setAlphaFactsVisible(bool visible);
     // Selects the module a homepage jump leads to in the list of its letter, just arrived.
     void selectJumpTarget();
-    // The record and link of a chain's next module, from the list shown or else from the
+    // The record of a chain's next module, from the list shown or else from the
     // catalogue's records; false when the chain stops at it, or has gone on (through goOn) past
     // a module that may not be downloaded now. found tells the two apart.
-    bool findChainedModule(const QString &moduleId, void (MainWindow::*goOn)(), QJsonObject *record,
-                           QString *link, bool *found = nullptr);
+    bool findChainedModule(const QString &moduleId, void (MainWindow::*goOn)(),
+                           CatalogRecord *record, bool *found = nullptr);
 
     QThread workerThread;
     // Runs the extractions, copies and an update's comparisons and checks, apart from the
@@ -160,9 +161,9 @@ private:
     QString usbDrivePath;
     // On the status bar while downloads run.
     QPushButton *m_stopButton = nullptr;
-    // Records whose archives have been handed to the worker, in the order the worker unpacks them;
-    // a record joins the library index only once its archive has been unpacked in full.
-    std::deque<QJsonObject> m_awaitingExtraction;
+    // Records whose archives have been handed to the worker, by archive path; a record joins the
+    // library index only once its archive has been unpacked in full.
+    QHash<QString, QJsonObject> m_awaitingExtraction;
     // Files missing or cut short, by module id, as the last check found them; modules without
     // damage are not listed.
     QHash<QString, int> m_damagedFiles;

@@ -26,21 +26,20 @@ void MainWindow::showCatalogueFailure(const QString &reason, int retryInMs)
     showStatus(StatusLine::catalogueFailed(reason, retryInMs), qMax(retryInMs, 0));
 }
 
-void MainWindow::copyComplete(int filesLeftOut)
+void MainWindow::copyComplete(JobResult result)
 {
-    if (filesLeftOut == 0)
+    if (result.ok)
         writeLogMessage(tr("Modules copied!"));
-    else if (filesLeftOut == 1)
+    else if (result.filesLeftOut == 1)
         writeLogMessage(tr("The copy is incomplete: 1 file could not be copied."));
     else
         writeLogMessage(
-            tr("The copy is incomplete: %1 files could not be copied.").arg(filesLeftOut));
+            tr("The copy is incomplete: %1 files could not be copied.").arg(result.filesLeftOut));
 }
 
 void MainWindow::notifyFileComplete(QString status)
 {
     qDebug() << "File Unzipping Complete: " << status;
-    installExtracted(status);
 }
 
 void MainWindow::delay(int millisecondsToWait)

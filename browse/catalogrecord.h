@@ -2,61 +2,64 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QJsonValue>
 #include <QString>
 #include <QStringList>
 
-// Reading catalogue records. The catalogue service is trusted for nothing: a missing key or a
-// value of another JSON type reads as the default of the type the client expects, so that a
-// record of the wrong shape is shown with empty texts instead of being refused.
-namespace CatalogRecord {
+// One catalogue record (a topic, letter, article or module, or a line of the library index),
+// and the one place that knows its keys. The catalogue service is trusted for nothing: a missing
+// key or a value of another JSON type reads as the default of the type the client expects, so
+// that a record of the wrong shape is shown with empty texts instead of being refused. Keys are
+// read when asked for: a list of tens of thousands of records is walked for two or three of
+// them, and reading all of each would cost the list three times as long.
+class CatalogRecord
+{
+public:
+    CatalogRecord(const QJsonObject &json = QJsonObject()) : m_json(json) {}
+    // An element that is not an object reads as an empty record.
+    CatalogRecord(const QJsonValue &element) : m_json(element.toObject()) {}
 
-// The record at a position of a catalogue array; an element that is not an object, or a
-// position outside the array, reads as an empty record.
-QJsonObject recordAt(const QJsonArray &records, int position);
+    const QJsonObject &json() const { return m_json; }
+    QString id() const { return text(QStringLiteral("_id")); }
+    QString name() const { return text(QStringLiteral("name")); }
+    QString category() const { return text(QStringLiteral("category")); }
+    QString description() const { return text(QStringLiteral("description")); }
+    QString version() const { return text(QStringLiteral("version")); }
+    QString packageSize() const { return text(QStringLiteral("packageSize")); }
+    QString downloadLink() const { return text(QStringLiteral("downloadLink")); }
+    QString launchFile() const { return text(QStringLiteral("launchFile")); }
+    // The name, or the id when the record has none.
+    QString title() const;
+    // A JSON number with a whole value that fits an int; fractions, strings holding digits and
+    // missing keys read as 0.
+    int aorder() const;
+    // Only JSON true reads as true.
+    bool excludeFromList() const
+    {
+        return m_json.value(QStringLiteral("excludeFromList")).toBool();
+    }
+    // Whether "modules" is a JSON array with elements.
+    bool hasModules() const { return !m_json.value(QStringLiteral("modules")).toArray().isEmpty(); }
 
-// The text of a JSON string; anything else (missing, null, number, boolean, array, object)
-// reads as the empty string.
-QString readString(const QJsonObject &record, const QString &key);
+    // The leading number of a package size text such as "12.5 MB": the text up to its first
+    // blank, read as a decimal number with "." as decimal point. The unit is not looked at; text
+    // that is not a finite number counts 0.
+    static float leadingSize(const QString &packageSize);
+    // "All modules are 3.75MB to download.": six significant digits, trailing zeros dropped,
+    // scientific notation (1.23457e+06) for very large or very small totals.
+    static QString totalSizeText(float total);
+    // The id of the last record whose name equals name exactly; empty when none does.
+    static QString lastIdNamed(const QJsonArray &records, const QString &name);
+    // The position of the last record whose name equals name exactly; -1 when none does.
+    static int lastPositionNamed(const QJsonArray &records, const QString &name);
+    // The name of every record, in array order.
+    static QStringList names(const QJsonArray &records);
+    // The records whose "excludeFromList" does not read as true, in array order.
+    static QJsonArray listedModules(const QJsonArray &modules);
 
-// A JSON number with a whole value that fits an int; fractions, strings holding digits and
-// missing keys read as 0.
-int readWholeNumber(const QJsonObject &record, const QString &key);
+private:
+    // The text of a JSON string; anything else (missing, null, number, boolean, array, object)
+    // reads as the empty string.
+    QString text(const QString &key) const { return m_json.value(key).toString(); }
 
-// True only for a JSON number equal to number, as JSON values compare.
-bool holdsNumber(const QJsonObject &record, const QString &key, int number);
-
-// Only JSON true reads as true.
-bool readBoolean(const QJsonObject &record, const QString &key);
-
-// A JSON array reads as itself; anything else as an empty array.
-QJsonArray readArray(const QJsonObject &record, const QString &key);
-
-// The leading number of a package size text such as "12.5 MB": the text up to its first blank,
-// read as a decimal number with "." as decimal point. The unit is not looked at; text that is
-// not a finite number counts 0.
-float leadingSize(const QString &packageSize);
-
-// The sum of the leading numbers of the records' "packageSize", in single precision.
-float totalPackageSize(const QJsonArray &modules);
-
-// "All modules are 3.75MB to download.": six significant digits, trailing zeros dropped,
-// scientific notation (1.23457e+06) for very large or very small totals.
-QString totalSizeText(float total);
-
-// The "_id" of the last record whose "name" equals name exactly; empty when none does.
-QString lastIdNamed(const QJsonArray &records, const QString &name);
-
-// The position of the last record whose "name" equals name exactly; -1 when none does.
-int lastPositionNamed(const QJsonArray &records, const QString &name);
-
-// The "name" of every record, in array order.
-QStringList names(const QJsonArray &records);
-
-// The "_id" of every record, in array order.
-QStringList ids(const QJsonArray &records);
-
-// The records whose "excludeFromList" does not read as true, in array order.
-QJsonArray listedModules(const QJsonArray &modules);
-
-} // namespace CatalogRecord
+    QJsonObject m_json;
+};

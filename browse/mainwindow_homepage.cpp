@@ -8,18 +8,16 @@
 #include <QElapsedTimer>
 #include <QJsonDocument>
 
-using namespace CatalogRecord;
-
 void MainWindow::displayArticles(QJsonArray articles)
 {
     articleArray = articles;
     qDebug() << "Articles received:" << articleArray.size();
     for (const QJsonValue &value : qAsConst(articleArray)) {
-        const QJsonObject article = value.toObject();
-        const QString name = readString(article, QStringLiteral("name"));
-        const QString description = readString(article, QStringLiteral("description"));
-        const bool withoutModules = readArray(article, QStringLiteral("modules")).isEmpty();
-        switch (readWholeNumber(article, QStringLiteral("aorder"))) {
+        const CatalogRecord article(value);
+        const QString name = article.name();
+        const QString description = article.description();
+        const bool withoutModules = !article.hasModules();
+        switch (article.aorder()) {
         case 1:
             ui->module_1->setTitle(name);
             ui->module_1_description->setText(description);
@@ -52,13 +50,13 @@ void MainWindow::goToModule()
     // The article list may be replaced while a jump waits for its module list.
     const QJsonArray articles = articleArray;
     for (const QJsonValue &value : articles) {
-        const QJsonObject article = value.toObject();
-        if (!holdsNumber(article, QStringLiteral("aorder"), slot))
+        const CatalogRecord article(value);
+        if (slot == 0 || article.aorder() != slot)
             continue;
-        qDebug().noquote() << QJsonDocument(article).toJson(QJsonDocument::Compact);
+        qDebug().noquote() << QJsonDocument(article.json()).toJson(QJsonDocument::Compact);
 
-        const QString name = readString(article, QStringLiteral("name"));
-        if (readArray(article, QStringLiteral("modules")).isEmpty())
+        const QString name = article.name();
+        if (!article.hasModules())
             continue;
         const QString buttonName = HomepageJump::letterButtonName(name);
         auto *letterButton =
@@ -91,11 +89,11 @@ void MainWindow::goToModule()
 void MainWindow::selectJumpTarget()
 {
     const QString name = m_letterJump.moduleName();
-    for (const QString &listedName : names(alphaModuleArray))
+    for (const QString &listedName : CatalogRecord::names(alphaModuleArray))
         qDebug() << listedName << name;
     // Only the module itself: a module missing from its letter's list leaves nothing selected,
     // rather than another module ready to be downloaded in its place.
-    const int row = lastPositionNamed(alphaModuleArray, name);
+    const int row = CatalogRecord::lastPositionNamed(alphaModuleArray, name);
     const QModelIndex index = row < 0 ? QModelIndex() : ui->listView_2->model()->index(row, 0);
     if (!index.isValid()) {
         qDebug().noquote() << QStringLiteral("\"%1\" is not in its letter's list").arg(name);

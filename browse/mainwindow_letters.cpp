@@ -5,8 +5,6 @@
 
 #include <QDebug>
 
-using namespace CatalogRecord;
-
 void MainWindow::refreshLetterList(QJsonArray letterList)
 {
     letterArray = letterList;
@@ -22,7 +20,7 @@ void MainWindow::changeLetter()
     }
     const QString caption = button->text();
     ui->groupBox_4->setTitle(tr("Module List (%1)").arg(caption));
-    const QString letterId = lastIdNamed(letterArray, caption);
+    const QString letterId = CatalogRecord::lastIdNamed(letterArray, caption);
 
     // The old details would otherwise sit beside a list they no longer belong to.
     ui->moduleName_2->clear();
@@ -37,11 +35,11 @@ void MainWindow::changeLetter()
 void MainWindow::refreshAlphaModuleList(QJsonArray topicList)
 {
     const bool jumpTarget = m_letterJump.listArrived();
-    alphaModuleArray = listedModules(topicList);
+    alphaModuleArray = CatalogRecord::listedModules(topicList);
     if (!alphaModuleModel)
         alphaModuleModel = new QStringListModel(this);
     // Resetting the model drops the view's selection and current row with the old list.
-    alphaModuleModel->setStringList(names(alphaModuleArray));
+    alphaModuleModel->setStringList(CatalogRecord::names(alphaModuleArray));
     if (ui->listView_2->model() != alphaModuleModel)
         ui->listView_2->setModel(alphaModuleModel);
     if (jumpTarget)
@@ -54,12 +52,13 @@ void MainWindow::showModuleDetails_2(QModelIndex qmIndex)
     if (row < 0 || row >= alphaModuleArray.size())
         return;
 
-    selectedAlphaModule = recordAt(alphaModuleArray, row);
-    ui->moduleName_2->setText(readString(selectedAlphaModule, QStringLiteral("name")));
-    ui->textBrowser->setText(readString(selectedAlphaModule, QStringLiteral("description")));
-    ui->moduleVersionDetails_2->setText(readString(selectedAlphaModule, QStringLiteral("version")));
-    ui->packageSize_2->setText(readString(selectedAlphaModule, QStringLiteral("packageSize")));
-    alphaDownloadLink = readString(selectedAlphaModule, QStringLiteral("downloadLink"));
+    const CatalogRecord record(alphaModuleArray.at(row));
+    selectedAlphaModule = record.json();
+    ui->moduleName_2->setText(record.name());
+    ui->textBrowser->setText(record.description());
+    ui->moduleVersionDetails_2->setText(record.version());
+    ui->packageSize_2->setText(record.packageSize());
+    alphaDownloadLink = record.downloadLink();
     ui->downloadModuleButton_2->setEnabled(!alphaDownloadLink.isEmpty());
     setAlphaFactsVisible(true);
 }

@@ -7,8 +7,6 @@
 
 #include <QDebug>
 
-using namespace CatalogRecord;
-
 void MainWindow::refreshCategoryList()
 {
     // The first entry added to the empty selector becomes current and already runs
@@ -25,7 +23,7 @@ void MainWindow::refreshTopicList(QJsonArray topicList)
     topicArray = topicList;
     ui->comboBox->addItem(TopicChoice::allTopics());
     // The first filling keeps the service's order, duplicates included.
-    ui->comboBox->addItems(names(topicArray));
+    ui->comboBox->addItems(CatalogRecord::names(topicArray));
     ui->comboBox->setCurrentIndex(0);
     changeTopic(QString());
 }
@@ -63,7 +61,7 @@ void MainWindow::changeTopic(QString topic)
     ui->progressBar->setValue(0);
 
     ui->downloadAllButton->setEnabled(topic != TopicChoice::allTopics() && !topic.isEmpty());
-    emit gm(lastIdNamed(topicArray, topic));
+    emit gm(CatalogRecord::lastIdNamed(topicArray, topic));
 }
 
 void MainWindow::refreshModuleList(QJsonArray topicList)
@@ -82,17 +80,17 @@ void MainWindow::refreshModuleList(QJsonArray topicList)
     // One walk reads all that is needed of each record: a list may hold tens of thousands of
     // them, and a walk for each key fetched every record from memory again.
     for (const QJsonValue &value : qAsConst(topicModuleArray)) {
-        const QJsonObject record = value.toObject();
-        const QString id = readString(record, QStringLiteral("_id"));
+        const CatalogRecord record(value);
+        const QString id = record.id();
         // Kept for the library table, which compares the installed modules with this list.
         m_topicModuleArrayIds.append(id);
         if (wholeTopic) {
-            total += leadingSize(readString(record, QStringLiteral("packageSize")));
+            total += CatalogRecord::leadingSize(record.packageSize());
             topicModuleIds.append(id);
         }
-        moduleNames.append(readString(record, QStringLiteral("name")));
+        moduleNames.append(record.name());
     }
-    ui->topicPackageSize->setText(wholeTopic ? totalSizeText(total) : QString());
+    ui->topicPackageSize->setText(wholeTopic ? CatalogRecord::totalSizeText(total) : QString());
 
     if (!topicModuleModel)
         topicModuleModel = new QStringListModel(this);
@@ -110,12 +108,13 @@ void MainWindow::showModuleDetails(QModelIndex qmIndex)
     if (row < 0 || row >= topicModuleArray.size())
         return;
 
-    selectedTopicModule = recordAt(topicModuleArray, row);
-    ui->moduleName->setText(readString(selectedTopicModule, QStringLiteral("name")));
-    ui->textBrowser_2->setText(readString(selectedTopicModule, QStringLiteral("description")));
-    ui->moduleVersionDetails->setText(readString(selectedTopicModule, QStringLiteral("version")));
-    ui->packageSize->setText(readString(selectedTopicModule, QStringLiteral("packageSize")));
-    topicDownloadLink = readString(selectedTopicModule, QStringLiteral("downloadLink"));
+    const CatalogRecord record(topicModuleArray.at(row));
+    selectedTopicModule = record.json();
+    ui->moduleName->setText(record.name());
+    ui->textBrowser_2->setText(record.description());
+    ui->moduleVersionDetails->setText(record.version());
+    ui->packageSize->setText(record.packageSize());
+    topicDownloadLink = record.downloadLink();
     ui->downloadModuleButton->setEnabled(!topicDownloadLink.isEmpty());
     setTopicFactsVisible(true);
 }

@@ -37,10 +37,10 @@ QStringList topicNamesUnder(const QJsonArray &topics, const QString &category)
     QStringList names;
     QSet<QString> seen;
     for (const QJsonValue &value : topics) {
-        const QJsonObject topic = value.toObject();
-        if (!everyTopic && CatalogRecord::readString(topic, QStringLiteral("category")) != category)
+        const CatalogRecord topic(value);
+        if (!everyTopic && topic.category() != category)
             continue;
-        const QString name = CatalogRecord::readString(topic, QStringLiteral("name"));
+        const QString name = topic.name();
         if (seen.contains(name))
             continue;
         seen.insert(name);

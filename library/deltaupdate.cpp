@@ -1,5 +1,6 @@
 #include "library/deltaupdate.h"
 
+#include "browse/catalogrecord.h"
 #include "library/archivepath.h"
 #include "library/libraryindex.h"
 #include "worker/compactarchive.h"
@@ -41,7 +42,7 @@ bool DeltaUpdate::worthTrying(const QString &libraryFolder, const QString &modul
     if (!LibraryIndex::read(libraryFolder, &lines).ok)
         return false;
     return std::any_of(lines.cbegin(), lines.cend(), [&moduleId](const LibraryIndex::Line &line) {
-        return line.isRecord && line.record.value(QStringLiteral("_id")).toString() == moduleId;
+        return line.isRecord && CatalogRecord(line.record).id() == moduleId;
     });
 }
 

@@ -1,5 +1,6 @@
 #include "library/download.h"
 
+#include "browse/catalogrecord.h"
 #include "library/archivepath.h"
 #include "library/httpranges.h"
 #include "worker/diskspace.h"
@@ -50,7 +51,7 @@ Download::~Download()
 
 QString Download::moduleId() const
 {
-    return m_record.value(QStringLiteral("_id")).toString();
+    return CatalogRecord(m_record).id();
 }
 
 void Download::start(QNetworkAccessManager *network, const QString &link)

@@ -1,5 +1,6 @@
 #include "library/libraryindex.h"
 
+#include "browse/catalogrecord.h"
 #include "worker/entrypath.h"
 
 #include <QFile>
@@ -57,11 +58,6 @@ Result readLines(const QString &filePath, QVector<Line> *lines)
     return {true, QString()};
 }
 
-QString idOf(const QJsonObject &record)
-{
-    return record.value(QLatin1String("_id")).toString();
-}
-
 QByteArray lineOf(const QJsonObject &record)
 {
     return QJsonDocument(record).toJson(QJsonDocument::Compact) + '\n';
@@ -94,14 +90,14 @@ Result merge(const QString &libraryFolder, const QJsonObject &record)
     if (!file.open(QIODevice::WriteOnly))
         return {false, exists ? temporaryError : createError};
 
-    const QString id = idOf(record);
+    const QString id = CatalogRecord(record).id();
     const QByteArray recordLine = lineOf(record);
     QByteArray content;
     bool found = false;
     for (const Line &line : qAsConst(lines)) {
         if (!line.isRecord)
             continue;
-        if (idOf(line.record) == id) {
+        if (CatalogRecord(line.record).id() == id) {
             content += recordLine;
             found = true;
         } else {

@@ -1,5 +1,6 @@
 #include "library/libraryrow.h"
 
+#include "browse/catalogrecord.h"
 #include "library/versioncheck.h"
 
 #include <QCoreApplication>
@@ -25,7 +26,7 @@ QVector<LibraryRow> libraryRows(const QVector<LibraryIndex::Line> &lines,
     installed.reserve(lines.size());
     for (const LibraryIndex::Line &line : lines) {
         if (line.isRecord)
-            installed.insert(line.record.value(QStringLiteral("_id")).toString());
+            installed.insert(CatalogRecord(line.record).id());
     }
     const VersionCheck check(catalogue, installed, catalogueIds);
     QVector<LibraryRow> rows;
@@ -33,12 +34,12 @@ QVector<LibraryRow> libraryRows(const QVector<LibraryIndex::Line> &lines,
     for (const LibraryIndex::Line &line : lines) {
         LibraryRow row;
         if (line.isRecord) {
-            const QJsonObject &record = line.record;
+            const CatalogRecord record(line.record);
             row.isRecord = true;
-            row.id = record.value(QStringLiteral("_id")).toString();
-            row.name = record.value(QStringLiteral("name")).toString();
-            row.version = record.value(QStringLiteral("version")).toString();
-            row.size = record.value(QStringLiteral("packageSize")).toString();
+            row.id = record.id();
+            row.name = record.name();
+            row.version = record.version();
+            row.size = record.packageSize();
             row.newVersion = check.differs(row.id, row.version, &row.catalogueVersion);
             row.damagedFiles = damaged.value(row.id);
         }

@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "browse/catalogrecord.h"
 #include "library/archivepath.h"
 #include "library/download.h"
 #include "library/libraryindex.h"
@@ -20,23 +21,16 @@ namespace {
 
 const QString moduleDirectoryKey = QStringLiteral("moduleDirectory");
 
-QString idOf(const QJsonObject &record)
+// The last record of the list whose id is moduleId; an empty one when there is none.
+CatalogRecord findModule(const QJsonArray &modules, const QString &moduleId)
 {
-    return record.value(QStringLiteral("_id")).toString();
-}
-
-// The last record of the list whose "_id" is moduleId, and its download link; the link stays
-// empty when there is no such record.
-void findModule(const QJsonArray &modules, const QString &moduleId, QJsonObject *record,
-                QString *link)
-{
+    CatalogRecord found;
     for (const QJsonValue &element : modules) {
-        const QJsonObject candidate = element.toObject();
-        if (idOf(candidate) == moduleId) {
-            *record = candidate;
-            *link = candidate.value(QStringLiteral("downloadLink")).toString();
-        }
+        const CatalogRecord candidate(element);
+        if (candidate.id() == moduleId)
+            found = candidate;
     }
+    return found;
 }
 
 // The module's record as the library index holds it; only its "_id" when the index has none.
@@ -45,7 +39,7 @@ QJsonObject installedRecord(const QString &libraryFolder, const QString &moduleI
     QVector<LibraryIndex::Line> lines;
     LibraryIndex::read(libraryFolder, &lines);
     for (const LibraryIndex::Line &line : qAsConst(lines)) {
-        if (line.isRecord && idOf(line.record) == moduleId)
+        if (line.isRecord && CatalogRecord(line.record).id() == moduleId)
             return line.record;
     }
     return QJsonObject{{QStringLiteral("_id"), moduleId}};
@@ -109,22 +103,20 @@ void MainWindow::downloadTopicModules()
 void MainWindow::downloadTopicModule(QString moduleId)
 {
     ui->downloadModuleLabel->setText(tr("Downloading Module %1").arg(moduleId));
-    QJsonObject record;
-    QString link;
-    if (!findChainedModule(moduleId, &MainWindow::downloadTopicModules, &record, &link))
+    CatalogRecord record;
+    if (!findChainedModule(moduleId, &MainWindow::downloadTopicModules, &record))
         return;
-    qDebug() << "Downloading.... " << link;
+    qDebug() << "Downloading.... " << record.downloadLink();
     ui->progressBar->show();
-    startDownload(3, record, link);
+    startDownload(3, record.json(), record.downloadLink());
 }
 
 void MainWindow::updateModule(QString moduleId)
 {
     ui->updateModuleLabel->setText(tr("Updating Module Id %1").arg(moduleId));
-    QJsonObject record;
-    QString link;
+    CatalogRecord record;
     bool found = true;
-    if (!findChainedModule(moduleId, &MainWindow::updateModules, &record, &link, &found)) {
+    if (!findChainedModule(moduleId, &MainWindow::updateModules, &record, &found)) {
         if (found)
             return;
         // Nothing the window knows of the catalogue offers this module: the chain ends here,
@@ -137,21 +129,22 @@ void MainWindow::updateModule(QString moduleId)
         return;
     }
     ui->updateProgressBar->show();
-    startDownload(1, record, link);
+    startDownload(1, record.json(), record.downloadLink());
 }
 
 // Both chains ("Download All" and "Update Checked Modules") take their records from the topic
 // view's list, and when another topic has been picked since, from the catalogue's records.
 bool MainWindow::findChainedModule(const QString &moduleId, void (MainWindow::*goOn)(),
-                                   QJsonObject *record, QString *link, bool *found)
+                                   CatalogRecord *record, bool *found)
 {
-    findModule(topicModuleArray, moduleId, record, link);
-    if (link->isEmpty())
-        findModule(m_catalogueModules, moduleId, record, link);
+    *record = findModule(topicModuleArray, moduleId);
+    if (record->downloadLink().isEmpty())
+        *record = findModule(m_catalogueModules, moduleId);
+    const bool listed = !record->downloadLink().isEmpty();
     if (found)
-        *found = !link->isEmpty();
+        *found = listed;
     // A module that cannot be found stops the chain here.
-    if (link->isEmpty())
+    if (!listed)
         return false;
     // A module that may not be downloaded now is skipped, and the chain goes on.
     if (!mayStartDownload(*record)) {
@@ -237,7 +230,7 @@ void MainWindow::downloadFinished(int cflag)
         break;
     case Download::Outcome::Saved:
         // Recorded in the library index only once the worker has unpacked it in full.
-        m_awaitingExtraction.push_back(download->record());
+        m_awaitingExtraction.insert(download->archivePath(), download->record());
         emit unzip(download->archivePath(), settings.value(moduleDirectoryKey).toString());
         break;
     }
@@ -267,9 +260,9 @@ void MainWindow::downloadFinished(int cflag)
     }
 }
 
-bool MainWindow::mayStartDownload(const QJsonObject &record) const
+bool MainWindow::mayStartDownload(const CatalogRecord &record) const
 {
-    const QString moduleId = idOf(record);
+    const QString moduleId = record.id();
     if (!ArchivePath::isSafeModuleId(moduleId)) {
         qDebug() << "Not downloading module" << moduleId
                  << ": its id does not name a file inside the library folder";
@@ -283,9 +276,9 @@ bool MainWindow::mayStartDownload(const QJsonObject &record) const
     const bool downloading =
         std::any_of(m_downloads.begin(), m_downloads.end(),
                     [&](const auto &download) { return sameModule(download->moduleId()); });
-    const bool unpacking =
-        std::any_of(m_awaitingExtraction.begin(), m_awaitingExtraction.end(),
-                    [&](const QJsonObject &awaiting) { return sameModule(idOf(awaiting)); });
+    const bool unpacking = std::any_of(
+        m_awaitingExtraction.begin(), m_awaitingExtraction.end(),
+        [&](const QJsonObject &awaiting) { return sameModule(CatalogRecord(awaiting).id()); });
     if (downloading || unpacking) {
         qDebug() << "Not downloading module" << moduleId
                  << ": it is already being downloaded or unpacked";
@@ -373,28 +366,26 @@ void MainWindow::archiveChecked(QString f, QString problem)
         download->checkArrived(problem);
 }
 
-void MainWindow::installExtracted(const QString &status)
+void MainWindow::installExtracted(JobResult result)
 {
-    // The worker unpacks archives in the order it was given them and answers each once.
-    if (m_awaitingExtraction.empty()) {
-        qDebug() << "An unpacked archive was reported while none was awaited:" << status;
+    if (!m_awaitingExtraction.contains(result.path)) {
+        qDebug() << "An unpacked archive was reported while none was awaited:" << result.path;
         return;
     }
-    const QJsonObject record = m_awaitingExtraction.front();
-    m_awaitingExtraction.pop_front();
-    if (status != QLatin1String("success")) {
-        qDebug() << "Module" << idOf(record) << "was not installed:" << status;
-        showStatus(StatusLine::unpacked(record, status));
+    const CatalogRecord record(m_awaitingExtraction.take(result.path));
+    if (!result.ok) {
+        qDebug() << "Module" << record.id() << "was not installed:" << result.error;
+        showStatus(StatusLine::unpacked(record, result));
         return;
     }
     const QString libraryFolder = settings.value(moduleDirectoryKey).toString();
-    const LibraryIndex::Result merged = LibraryIndex::merge(libraryFolder, record);
+    const LibraryIndex::Result merged = LibraryIndex::merge(libraryFolder, record.json());
     if (!merged.ok)
         qDebug().noquote() << merged.error;
     const LibraryIndex::Result page = StartPage::write(libraryFolder);
     if (!page.ok)
         qWarning().noquote() << page.error;
-    showStatus(merged.ok ? StatusLine::unpacked(record, status) : StatusLine::notRecorded(record));
+    showStatus(merged.ok ? StatusLine::unpacked(record, result) : StatusLine::notRecorded(record));
     updateModuleTable();
-    checkLibrary({idOf(record)});
+    checkLibrary({record.id()});
 }

@@ -90,16 +90,15 @@ QString encoded(const QString &relativePath)
 
 // A launch file as a path below the library, "/" between its parts; empty when it would lead
 // elsewhere: an absolute path, a drive or stream (":"), a ".." part.
-QString launchPathOf(const QJsonObject &record)
+QString launchPathOf(const CatalogRecord &record)
 {
-    const QString given = record.value(QLatin1String("launchFile")).toString();
+    const QString given = record.launchFile();
     const QString path = QString(given).replace(QLatin1Char('\\'), QLatin1Char('/'));
     QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     parts.removeAll(QStringLiteral("."));
     if (path.startsWith(QLatin1Char('/')) || path.contains(QLatin1Char(':')) ||
         path.contains(QChar(0)) || parts.contains(QStringLiteral(".."))) {
-        qDebug() << "The start page passes over the launch file of module"
-                 << record.value(QLatin1String("_id")).toString()
+        qDebug() << "The start page passes over the launch file of module" << record.id()
                  << "as it leads out of the library:" << given;
         return QString();
     }
@@ -191,7 +190,7 @@ void appendEscaped(QString *out, const QString &text)
 
 void appendEntry(QString *out, const Listed &entry, const QString &link)
 {
-    const QJsonObject &record = *entry.record;
+    const CatalogRecord record(*entry.record);
     out->append(QLatin1String("<li><h3>"));
     if (!link.isEmpty())
         out->append(QLatin1String("<a href=\"")).append(link).append(QLatin1String("\">"));
@@ -199,11 +198,11 @@ void appendEntry(QString *out, const Listed &entry, const QString &link)
     if (!link.isEmpty())
         out->append(QLatin1String("</a>"));
     out->append(QLatin1String("</h3><p class=\"d\">"));
-    appendEscaped(out, plainDescription(record.value(QLatin1String("description")).toString()));
+    appendEscaped(out, plainDescription(record.description()));
     out->append(QLatin1String("</p><p class=\"f\">Version: "));
-    appendEscaped(out, record.value(QLatin1String("version")).toString());
+    appendEscaped(out, record.version());
     out->append(QLatin1String(" &middot; Size: "));
-    appendEscaped(out, record.value(QLatin1String("packageSize")).toString());
+    appendEscaped(out, record.packageSize());
     if (link.isEmpty())
         out->append(QLatin1String(" &middot; Its files are not in this folder."));
     out->append(QLatin1String("</p></li>\n"));
@@ -225,14 +224,14 @@ QString path(const QString &libraryFolder)
     return libraryFolder + QLatin1Char('/') + EntryPath::startPageName;
 }
 
-QString firstPage(const QString &libraryFolder, const QJsonObject &record)
+QString firstPage(const QString &libraryFolder, const CatalogRecord &record)
 {
     // A link among the folders below the library is not followed up: extraction lets none
     // point out of its module.
     const QString root = libraryFolder + QLatin1Char('/');
     const auto isFile = [&root](const QString &path) { return QFileInfo(root + path).isFile(); };
     const QString launchPath = launchPathOf(record);
-    QString id = record.value(QLatin1String("_id")).toString();
+    QString id = record.id();
     if (!ArchivePath::isSafeModuleId(id) || id.startsWith(QLatin1Char('.')))
         id.clear();
     // Most often the launch file names the module's folder and is there: one look settles it.
@@ -267,7 +266,7 @@ QByteArray render(const QString &libraryFolder, const QVector<LibraryIndex::Line
     for (const LibraryIndex::Line &line : lines) {
         if (!line.isRecord)
             continue;
-        const QString name = line.record.value(QLatin1String("name")).toString();
+        const QString name = CatalogRecord(line.record).name();
         listed.append({groupOf(name), name, &line.record});
     }
     std::stable_sort(listed.begin(), listed.end(), [](const Listed &a, const Listed &b) {

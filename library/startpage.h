@@ -1,9 +1,9 @@
 #pragma once
 
+#include "browse/catalogrecord.h"
 #include "library/libraryindex.h"
 
 #include <QByteArray>
-#include <QJsonObject>
 #include <QString>
 #include <QVector>
 
@@ -18,7 +18,7 @@ QString path(const QString &libraryFolder);
 // its "launchFile" inside the folder the module installed, else that folder's index.html,
 // else its first HTML file by name, else the folder itself. Empty when the module has no
 // folder in the library.
-QString firstPage(const QString &libraryFolder, const QJsonObject &record);
+QString firstPage(const QString &libraryFolder, const CatalogRecord &record);
 
 // The page for the index's lines, grouped by the first letter of the names as the letter
 // buttons group them; lines that are not records are left out.

@@ -5,67 +5,61 @@
 
 namespace StatusLine {
 
-QString moduleName(const QJsonObject &record)
-{
-    const QString name = record.value(QStringLiteral("name")).toString();
-    return name.isEmpty() ? record.value(QStringLiteral("_id")).toString() : name;
-}
-
-QString downloadFailed(const QJsonObject &record, const QString &reason)
+QString downloadFailed(const CatalogRecord &record, const QString &reason)
 {
     return QCoreApplication::translate("StatusLine", "Could not download %1: %2")
-        .arg(moduleName(record), reason);
+        .arg(record.title(), reason);
 }
 
-QString downloadRetrying(const QJsonObject &record, const QString &reason, int retry, int retries,
+QString downloadRetrying(const CatalogRecord &record, const QString &reason, int retry, int retries,
                          int pauseMs)
 {
     return QCoreApplication::translate("StatusLine",
                                        "Downloading %1: %2; trying again in %3 s (%4 of %5)")
-        .arg(moduleName(record), reason)
+        .arg(record.title(), reason)
         .arg(qCeil(pauseMs / 1000.0))
         .arg(retry)
         .arg(retries);
 }
 
-QString downloadStopped(const QJsonObject &record, int percent)
+QString downloadStopped(const CatalogRecord &record, int percent)
 {
     if (percent < 0)
-        return QCoreApplication::translate("StatusLine", "Stopped %1").arg(moduleName(record));
+        return QCoreApplication::translate("StatusLine", "Stopped %1").arg(record.title());
     return QCoreApplication::translate("StatusLine", "Stopped %1 at %2 %; it will go on from there")
-        .arg(moduleName(record))
+        .arg(record.title())
         .arg(percent);
 }
 
-QString unpacked(const QJsonObject &record, const QString &status)
+QString unpacked(const CatalogRecord &record, const JobResult &result)
 {
-    if (status == QLatin1String("success")) {
-        const QString version = record.value(QStringLiteral("version")).toString();
+    if (result.ok) {
+        const QString version = record.version();
         return version.isEmpty() ? QCoreApplication::translate("StatusLine", "%1 is installed")
-                                       .arg(moduleName(record))
+                                       .arg(record.title())
                                  : QCoreApplication::translate("StatusLine", "%1 %2 is installed")
-                                       .arg(moduleName(record), version);
+                                       .arg(record.title(), version);
     }
-    const QString prefix = QStringLiteral("failure: ");
-    QString reason = status.startsWith(prefix) ? status.mid(prefix.size()).trimmed() : status;
-    if (reason.isEmpty())
-        reason = QCoreApplication::translate("StatusLine", "the archive could not be unpacked");
+    const QString reason =
+        result.error.isEmpty()
+            ? QCoreApplication::translate("StatusLine", "the archive could not be unpacked")
+            : result.error;
     return QCoreApplication::translate("StatusLine", "Could not install %1: %2")
-        .arg(moduleName(record), reason);
+        .arg(record.title(), reason);
 }
 
-QString notInCatalogue(const QJsonObject &record)
+QString notInCatalogue(const CatalogRecord &record)
 {
     return QCoreApplication::translate("StatusLine",
                                        "Could not update %1: the catalogue does not list it")
-        .arg(moduleName(record));
+        .arg(record.title());
 }
 
-QString notRecorded(const QJsonObject &record)
+QString notRecorded(const CatalogRecord &record)
 {
     return QCoreApplication::translate(
                "StatusLine", "Could not install %1: the library index could not be written")
-        .arg(moduleName(record));
+        .arg(record.title());
 }
 
 QString catalogueFailed(const QString &reason, int retryInMs)

@@ -1,7 +1,6 @@
 #include "library/versioncheck.h"
 
-#include <QJsonObject>
-#include <QJsonValue>
+#include "browse/catalogrecord.h"
 
 VersionCheck::VersionCheck(const QJsonArray &catalogue, const QSet<QString> &moduleIds,
                            const QStringList &catalogueIds)
@@ -13,12 +12,11 @@ VersionCheck::VersionCheck(const QJsonArray &catalogue, const QSet<QString> &mod
         if (idsGiven && !moduleIds.contains(catalogueIds.at(i)))
             continue;
         // An element that is not an object reads as a record whose every key is missing.
-        const QJsonObject record = catalogue.at(i).toObject();
-        const QString id =
-            idsGiven ? catalogueIds.at(i) : record.value(QStringLiteral("_id")).toString();
+        const CatalogRecord record(catalogue.at(i));
+        const QString id = idsGiven ? catalogueIds.at(i) : record.id();
         if (!moduleIds.contains(id))
             continue;
-        note(id, record.value(QStringLiteral("version")).toString());
+        note(id, record.version());
     }
 }
 

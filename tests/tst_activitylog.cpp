@@ -2,6 +2,7 @@
 #include "support/messagelog.h"
 #include "support/testenvironment.h"
 #include "support/windowfixture.h"
+#include "worker/jobresult.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -71,7 +72,7 @@ void ActivityLogTest::log_newLineScrollsToEnd()
 
 void ActivityLogTest::copyComplete_writesModulesCopied()
 {
-    call("copyComplete", Q_ARG(int, 0));
+    call("copyComplete", Q_ARG(JobResult, JobResult{true}));
     QCOMPARE(log()->toPlainText(), QStringLiteral("Modules copied!"));
 }
 

@@ -137,7 +137,7 @@ private:
     // An earlier installation of "mod" in the library.
     void installFirstVersion();
     // Unpacks archive, as downloads leave it in the library, and removes it again.
-    ExtractResult extract(const QByteArray &archive);
+    JobResult extract(const QByteArray &archive);
 
     QScopedPointer<QTemporaryDir> m_root;
     QString m_library;
@@ -162,24 +162,24 @@ void ArchiveExtractorTest::cleanup()
     m_root.reset();
 }
 
-ExtractResult ArchiveExtractorTest::extract(const QByteArray &archive)
+JobResult ArchiveExtractorTest::extract(const QByteArray &archive)
 {
     if (!archive.isNull())
         writeFile(m_archive, archive);
-    const ExtractResult result = extractArchive(m_archive, m_library);
+    const JobResult result = extractArchive(m_archive, m_library);
     QFile::remove(m_archive);
     return result;
 }
 
 void ArchiveExtractorTest::installFirstVersion()
 {
-    const ExtractResult result = extract(ZipBuilder()
-                                             .addDirectory("mod")
-                                             .addFile("mod/index.html", "v1 index")
-                                             .addFile("mod/pages/a.html", "v1 a")
-                                             .addFile("mod/zz/keep.txt", "v1 keep")
-                                             .addSymLink("mod/start", "index.html")
-                                             .archive());
+    const JobResult result = extract(ZipBuilder()
+                                         .addDirectory("mod")
+                                         .addFile("mod/index.html", "v1 index")
+                                         .addFile("mod/pages/a.html", "v1 a")
+                                         .addFile("mod/zz/keep.txt", "v1 keep")
+                                         .addSymLink("mod/start", "index.html")
+                                         .archive());
     QVERIFY2(result.ok, qPrintable(result.error));
     // The user's own files, which no version installed.
     writeFile(m_library + QStringLiteral("/mod/mine.txt"), "the user's");
@@ -355,7 +355,7 @@ void ArchiveExtractorTest::unpacksEqualToTheArchive()
     QFETCH(Tree, expected);
     QFETCH(bool, bsdtarAgrees);
 
-    const ExtractResult result = extract(archive);
+    const JobResult result = extract(archive);
 
     QVERIFY2(result.ok, qPrintable(result.error + " (" + result.detail + ")"));
     QCOMPARE(treeOf(m_library), expected); // no staging folder left either
@@ -424,7 +424,7 @@ void ArchiveExtractorTest::unpacksArchivesOfOtherTools()
     arguments.replaceInStrings(QStringLiteral("@"), m_archive);
     QVERIFY(run(program, arguments, source.path()));
 
-    const ExtractResult result = extractArchive(m_archive, m_library);
+    const JobResult result = extractArchive(m_archive, m_library);
 
     QVERIFY(QFile::remove(m_archive));
     QVERIFY2(result.ok, qPrintable(result.error + " (" + result.detail + ")"));
@@ -444,7 +444,7 @@ void ArchiveExtractorTest::unpacksEntriesOfFourGibibytesAndMore()
     const QByteArray archive =
         ZipBuilder().addEntry(video).addFile("mod/index.html", "after it").setZip64(true).archive();
 
-    const ExtractResult result = extract(archive);
+    const JobResult result = extract(archive);
 
     QVERIFY2(result.ok, qPrintable(result.error + " (" + result.detail + ")"));
     QFile unpacked(m_library + QStringLiteral("/mod/video.bin"));
@@ -635,7 +635,7 @@ void ArchiveExtractorTest::refusesWholeArchive()
     installFirstVersion();
     const Tree before = snapshot(m_library);
 
-    const ExtractResult result = extract(archive);
+    const JobResult result = extract(archive);
 
     QVERIFY(!result.ok);
     QCOMPARE(result.error, error);
@@ -649,11 +649,11 @@ void ArchiveExtractorTest::givesSensiblePermissionsAndTheTimeOfWriting()
     fromWindows.hostSystem = 0;
     const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
 
-    const ExtractResult result = extract(ZipBuilder()
-                                             .addFile("mod/run.sh", "#!/bin/sh\n", 0777)
-                                             .addFile("mod/locked.html", "read only", 0400)
-                                             .addEntry(fromWindows)
-                                             .archive());
+    const JobResult result = extract(ZipBuilder()
+                                         .addFile("mod/run.sh", "#!/bin/sh\n", 0777)
+                                         .addFile("mod/locked.html", "read only", 0400)
+                                         .addEntry(fromWindows)
+                                         .archive());
 
     QVERIFY2(result.ok, qPrintable(result.error));
     const QFile::Permissions othersWrite = QFile::WriteGroup | QFile::WriteOther;
@@ -694,12 +694,12 @@ void ArchiveExtractorTest::reextractionReplacesFilesAndKeepsOthers()
 {
     installFirstVersion();
 
-    const ExtractResult result = extract(ZipBuilder()
-                                             .addFile("mod/index.html", "v2 index")
-                                             .addFile("mod/pages/b.html", "v2 b")
-                                             .addFile("mod/new/n.html", "v2 n")
-                                             .addSymLink("mod/start", "pages/b.html")
-                                             .archive());
+    const JobResult result = extract(ZipBuilder()
+                                         .addFile("mod/index.html", "v2 index")
+                                         .addFile("mod/pages/b.html", "v2 b")
+                                         .addFile("mod/new/n.html", "v2 n")
+                                         .addSymLink("mod/start", "pages/b.html")
+                                         .archive());
 
     QVERIFY2(result.ok, qPrintable(result.error));
     const Tree expected{
@@ -729,10 +729,10 @@ void ArchiveExtractorTest::replacesLinksWithoutWritingThroughThem()
     QVERIFY(QFile::link(outside + QStringLiteral("/victim.txt"),
                         m_library + QStringLiteral("/mod/page.html")));
 
-    const ExtractResult result = extract(ZipBuilder()
-                                             .addFile("mod/data/file.txt", "data")
-                                             .addFile("mod/page.html", "page")
-                                             .archive());
+    const JobResult result = extract(ZipBuilder()
+                                         .addFile("mod/data/file.txt", "data")
+                                         .addFile("mod/page.html", "page")
+                                         .archive());
 
     QVERIFY2(result.ok, qPrintable(result.error));
     QCOMPARE(snapshot(outside), Tree());
@@ -816,7 +816,7 @@ void ArchiveExtractorTest::failureToChangeTheLibraryLeavesItUntouched()
         QSKIP("This user writes into folders whatever their permissions (root)");
     }
 
-    const ExtractResult result = extractArchive(archivePath, m_library);
+    const JobResult result = extractArchive(archivePath, m_library);
 
     QVERIFY(QFile::setPermissions(folder, permissions));
     QVERIFY(QFile::remove(archivePath));
@@ -843,7 +843,7 @@ void ArchiveExtractorTest::failedWrite_failsTheExtraction()
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
 
-    const ExtractResult result = extractArchive(m_archive, m_library);
+    const JobResult result = extractArchive(m_archive, m_library);
 
     setrlimit(RLIMIT_FSIZE, &limit);
     std::signal(SIGXFSZ, previousHandler);

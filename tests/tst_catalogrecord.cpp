@@ -5,8 +5,6 @@
 #include <QJsonDocument>
 #include <QtTest>
 
-using namespace CatalogRecord;
-
 namespace {
 QJsonObject record(const QByteArray &json)
 {
@@ -16,14 +14,6 @@ QJsonObject record(const QByteArray &json)
 QJsonArray array(const QByteArray &json)
 {
     return QJsonDocument::fromJson(json).array();
-}
-
-QJsonArray modulesSized(const QStringList &sizes)
-{
-    QJsonArray modules;
-    for (const QString &size : sizes)
-        modules.append(QJsonObject{{QStringLiteral("packageSize"), size}});
-    return modules;
 }
 } // namespace
 
@@ -84,8 +74,8 @@ void TestCatalogRecord::wholeNumbersAreOnlyWholeJsonNumbers()
     QFETCH(int, number);
     QFETCH(bool, holdsTwo);
 
-    QCOMPARE(readWholeNumber(record(json), QStringLiteral("aorder")), number);
-    QCOMPARE(holdsNumber(record(json), QStringLiteral("aorder"), 2), holdsTwo);
+    QCOMPARE(CatalogRecord(record(json)).aorder(), number);
+    QCOMPARE(CatalogRecord(record(json)).aorder() == 2, holdsTwo);
 }
 
 void TestCatalogRecord::stringsReadOnlyFromJsonStrings_data()
@@ -108,7 +98,7 @@ void TestCatalogRecord::stringsReadOnlyFromJsonStrings()
     QFETCH(QByteArray, json);
     QFETCH(QString, text);
 
-    QCOMPARE(readString(record(json), QStringLiteral("_id")), text);
+    QCOMPARE(CatalogRecord(record(json)).id(), text);
 }
 
 void TestCatalogRecord::onlyJsonTrueReadsAsTrue_data()
@@ -128,7 +118,7 @@ void TestCatalogRecord::onlyJsonTrueReadsAsTrue()
     QFETCH(QByteArray, json);
     QFETCH(bool, value);
 
-    QCOMPARE(readBoolean(record(json), QStringLiteral("excludeFromList")), value);
+    QCOMPARE(CatalogRecord(record(json)).excludeFromList(), value);
 }
 
 void TestCatalogRecord::arraysReadOnlyFromJsonArrays_data()
@@ -148,18 +138,17 @@ void TestCatalogRecord::arraysReadOnlyFromJsonArrays()
     QFETCH(QByteArray, json);
     QFETCH(int, size);
 
-    QCOMPARE(readArray(record(json), QStringLiteral("modules")).size(), size);
+    QCOMPARE(CatalogRecord(record(json)).hasModules(), size > 0);
 }
 
 void TestCatalogRecord::elementsThatAreNoObjectsReadAsEmptyRecords()
 {
     const QJsonArray records = array(R"(["Malaria", 7, null, {"name": "Measles"}])");
 
-    QCOMPARE(names(records), (QStringList{"", "", "", "Measles"}));
-    QVERIFY(recordAt(records, 0).isEmpty());
-    QVERIFY(recordAt(records, 4).isEmpty());
-    QVERIFY(recordAt(records, -1).isEmpty());
-    QCOMPARE(totalPackageSize(records), 0.0f);
+    QCOMPARE(CatalogRecord::names(records), (QStringList{"", "", "", "Measles"}));
+    QVERIFY(CatalogRecord(records.at(0)).json().isEmpty());
+    QVERIFY(CatalogRecord(records.at(4)).json().isEmpty());
+    QVERIFY(CatalogRecord(records.at(-1)).json().isEmpty());
 }
 
 void TestCatalogRecord::sizeCountsItsLeadingNumberOnly_data()
@@ -186,7 +175,7 @@ void TestCatalogRecord::sizeCountsItsLeadingNumberOnly()
     QFETCH(QString, packageSize);
     QFETCH(float, size);
 
-    QCOMPARE(leadingSize(packageSize), size);
+    QCOMPARE(CatalogRecord::leadingSize(packageSize), size);
 }
 
 void TestCatalogRecord::totalTextSumsInSinglePrecisionWithSixDigits_data()
@@ -215,7 +204,10 @@ void TestCatalogRecord::totalTextSumsInSinglePrecisionWithSixDigits()
     QFETCH(QStringList, sizes);
     QFETCH(QString, text);
 
-    QCOMPARE(totalSizeText(totalPackageSize(modulesSized(sizes))), text);
+    float total = 0.0f;
+    for (const QString &size : sizes)
+        total += CatalogRecord::leadingSize(size);
+    QCOMPARE(CatalogRecord::totalSizeText(total), text);
 }
 
 void TestCatalogRecord::lookupByNameTakesTheLastWholeExactMatch_data()
@@ -251,8 +243,8 @@ void TestCatalogRecord::lookupByNameTakesTheLastWholeExactMatch()
         {"name": "B", "_id": "l-b2"}, {"name": "X-Y-Z", "_id": "l-xyz"}, "B",
         {"name": "C", "_id": 3}, {"_id": "l-none"}])");
 
-    QCOMPARE(lastIdNamed(letters, name), id);
-    QCOMPARE(lastPositionNamed(letters, name), position);
+    QCOMPARE(CatalogRecord::lastIdNamed(letters, name), id);
+    QCOMPARE(CatalogRecord::lastPositionNamed(letters, name), position);
 }
 
 void TestCatalogRecord::excludedModulesLeaveTheLetterList()
@@ -262,7 +254,8 @@ void TestCatalogRecord::excludedModulesLeaveTheLetterList()
         {"name": "R", "excludeFromList": "true"}, {"name": "S", "excludeFromList": false},
         "T"])");
 
-    QCOMPARE(names(listedModules(modules)), (QStringList{"P", "R", "S", ""}));
+    QCOMPARE(CatalogRecord::names(CatalogRecord::listedModules(modules)),
+             (QStringList{"P", "R", "S", ""}));
 }
 
 void TestCatalogRecord::topicNamesAreDistinctAndSortedByCodeUnits_data()

@@ -682,28 +682,26 @@ void DownloadsTest::httpsCatalogue_downloadsWhenItsCertificateIsTrusted()
 void DownloadsTest::statusLines_data()
 {
     QTest::addColumn<QJsonObject>("record");
-    QTest::addColumn<QString>("status");
+    QTest::addColumn<JobResult>("result");
     QTest::addColumn<QString>("line");
     const QJsonObject named{{"_id", "hw"}, {"name", "Hand Washing"}, {"version", "1.1"}};
-    QTest::newRow("installed") << named << "success"
-                               << "Hand Washing 1.1 is installed";
-    QTest::newRow("installed, no version")
-        << QJsonObject{{"_id", "hw"}, {"name", "Hand Washing"}} << "success"
-        << "Hand Washing is installed";
+    QTest::newRow("installed") << named << JobResult{true} << "Hand Washing 1.1 is installed";
+    QTest::newRow("installed, no version") << QJsonObject{{"_id", "hw"}, {"name", "Hand Washing"}}
+                                           << JobResult{true} << "Hand Washing is installed";
     QTest::newRow("refused, no name: the id")
-        << QJsonObject{{"_id", "hw"}} << "failure: the archive is damaged"
+        << QJsonObject{{"_id", "hw"}} << JobResult{false, "the archive is damaged"}
         << "Could not install hw: the archive is damaged";
     QTest::newRow("refused without a reason")
-        << named << "failure: "
+        << named << JobResult{false}
         << "Could not install Hand Washing: the archive could not be unpacked";
 }
 
 void DownloadsTest::statusLines()
 {
     QFETCH(QJsonObject, record);
-    QFETCH(QString, status);
+    QFETCH(JobResult, result);
     QFETCH(QString, line);
-    QCOMPARE(StatusLine::unpacked(record, status), line);
+    QCOMPARE(StatusLine::unpacked(record, result), line);
 }
 
 void DownloadsTest::unwritableIndex_isShownInTheStatusBar()
@@ -803,6 +801,9 @@ void DownloadsTest::record_joinsTheIndexOnlyAfterItsArchiveIsUnpacked()
         else if (moved && !reset) {
             reset = true;
             idsAtCompletion = indexIds();
+            // An answer about another archive, before this one's: it is no answer to m1.
+            const JobResult stray{false, "stray", {}, m_library + "/m2.zip"};
+            QVERIFY(invoke("installExtracted", Q_ARG(JobResult, stray)));
         }
     });
     widget<QPushButton>("downloadModuleButton")->click();
@@ -811,6 +812,7 @@ void DownloadsTest::record_joinsTheIndexOnlyAfterItsArchiveIsUnpacked()
     QTRY_COMPARE(indexIds(), QStringList{QStringLiteral("m1")});
     QVERIFY(installed(QStringLiteral("m1")));
     QVERIFY(m_log->contains(QStringLiteral("File Unzipping Complete:  \"success\"")));
+    QCOMPARE(m_statusLines, QStringList{QStringLiteral("Module m1 1.0 is installed")});
     QTRY_COMPARE(widget<QTableWidget>("moduleTable")->rowCount(), 1);
 }
 

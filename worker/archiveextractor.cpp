@@ -44,7 +44,7 @@ void findStale(const InstallRecord &previous, const InstallRecord &next,
 
 } // namespace
 
-ExtractResult extractArchive(const QString &archivePath, const QString &destination)
+JobResult extractArchive(const QString &archivePath, const QString &destination)
 {
     StagingFolder::removeLeftovers(destination);
 
@@ -97,7 +97,7 @@ ExtractResult extractArchive(const QString &archivePath, const QString &destinat
     return {true, QString(), QString()};
 }
 
-ExtractResult checkArchive(const QString &archivePath)
+JobResult checkArchive(const QString &archivePath)
 {
     ZipArchiveFile archive;
     if (!archive.read(archivePath))

@@ -1,19 +1,6 @@
 #pragma once
 
-#include <QString>
-
-struct ExtractResult
-{
-    bool ok = false;
-    QString error;  // why nothing was installed, a phrase that follows "Could not install X: "
-    QString detail; // what exactly was wrong, for the debug output
-
-    // The error with its detail, as the debug output gives it.
-    QString described() const
-    {
-        return detail.isEmpty() ? error : error + QStringLiteral(" (") + detail + QLatin1Char(')');
-    }
-};
+#include "worker/jobresult.h"
 
 // Unpacks the zip archive at archivePath into destination, all or nothing. An archive with an
 // entry that would land outside destination (an absolute path, a drive, a ".." part, a link
@@ -23,9 +10,9 @@ struct ExtractResult
 // are replaced. On failure destination is left exactly as it was. Staging folders that an
 // earlier extraction left behind (the program ended half way) are removed first; those another
 // running client is using are left alone.
-ExtractResult extractArchive(const QString &archivePath, const QString &destination);
+JobResult extractArchive(const QString &archivePath, const QString &destination);
 
 // Reads every entry of the archive at archivePath as unpacking it would, and checks each one
 // against the archive's directory (its local header, its data's size and checksum), writing
 // nothing. An archive that passes unpacks unless the disk or the library stands in the way.
-ExtractResult checkArchive(const QString &archivePath);
+JobResult checkArchive(const QString &archivePath);

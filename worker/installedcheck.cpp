@@ -1,5 +1,6 @@
 #include "worker/installedcheck.h"
 
+#include "browse/catalogrecord.h"
 #include "library/archivepath.h"
 #include "library/libraryindex.h"
 #include "worker/foldersizes.h"
@@ -19,7 +20,7 @@ QStringList indexedModules(const QString &libraryFolder)
     QStringList ids;
     for (const LibraryIndex::Line &line : qAsConst(lines)) {
         if (line.isRecord)
-            ids.append(line.record.value(QStringLiteral("_id")).toString());
+            ids.append(CatalogRecord(line.record).id());
     }
     return ids;
 }

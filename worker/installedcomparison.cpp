@@ -75,7 +75,7 @@ void compareWithInstalled(InstalledComparison *comparison)
     ArchiveStager stager(comparison->directory, order, comparison->archivePath,
                          comparison->libraryFolder);
     if (!stager.judge()) {
-        comparison->refusal = ExtractResult{false, stager.error(), stager.problem()}.described();
+        comparison->refusal = JobResult{false, stager.error(), stager.problem()}.described();
         return;
     }
 

@@ -15,6 +15,7 @@
 
 Module::Module(QObject *parent) : QObject(parent)
 {
+    qRegisterMetaType<JobResult>();
     // Setting up the network layer takes a few milliseconds. Queued now, the call moves with
     // the object to the worker thread and runs there first, while the window still builds its
     // form, so the first catalogue request goes out at once.
@@ -116,7 +117,8 @@ void Module::request(const QString &urlTemplate, const QString &id, Deliver deli
 
 void Module::unzipFile(QString filename, QString directoryName)
 {
-    const ExtractResult result = extractArchive(filename, directoryName);
+    JobResult result = extractArchive(filename, directoryName);
+    result.path = filename;
     // The archive has served its purpose whether or not it could be unpacked.
     QFile::remove(filename);
     QFile::remove(InstallRecord::pendingPathFor(filename));
@@ -124,6 +126,7 @@ void Module::unzipFile(QString filename, QString directoryName)
         qDebug().noquote() << "Unpacking" << filename << "failed:" << result.described();
     emit notifyFileDone(result.ok ? QStringLiteral("success")
                                   : QStringLiteral("failure: ") + result.error);
+    emit unpacked(result);
 }
 
 void Module::compareInstalled(InstalledComparison comparison)
@@ -134,7 +137,7 @@ void Module::compareInstalled(InstalledComparison comparison)
 
 void Module::checkArchive(QString filename)
 {
-    const ExtractResult result = ::checkArchive(filename);
+    const JobResult result = ::checkArchive(filename);
     emit archiveChecked(filename, result.ok ? QString() : result.described());
 }
 
@@ -147,7 +150,11 @@ void Module::checkInstalled(InstalledCheck check)
 void Module::copyDirectories(QString source, QString dest)
 {
     copyRecursively(source, dest);
-    emit notifyCopyComplete(m_filesLeftOut);
+    JobResult result;
+    result.filesLeftOut = m_filesLeftOut;
+    result.ok = result.filesLeftOut == 0;
+    emit notifyCopyComplete(result.filesLeftOut);
+    emit copied(result);
 }
 
 bool Module::copyRecursively(QString source, QString target)

@@ -2,6 +2,7 @@
 
 #include "worker/installedcheck.h"
 #include "worker/installedcomparison.h"
+#include "worker/jobresult.h"
 
 #include <QJsonArray>
 #include <QObject>
@@ -31,6 +32,9 @@ signals:
     void writeLog(QString message);
     // filesLeftOut: the library's files the copy could not bring onto the drive.
     void notifyCopyComplete(int filesLeftOut);
+    // The same two ends, as values: the archive unpacked or not, the copy complete or not.
+    void unpacked(JobResult result);
+    void copied(JobResult result);
     // A catalogue request failed, for reason (words for the user); it is tried again in
     // retryInMs, or not at all when that is -1.
     void catalogueFailed(QString reason, int retryInMs);

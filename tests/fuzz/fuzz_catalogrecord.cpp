@@ -23,22 +23,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QJsonArray records = QJsonDocument::fromJson(body).array();
 
     const QStringList names = CatalogRecord::names(records);
-    const QStringList ids = CatalogRecord::ids(records);
-    require(names.size() == records.size() && ids.size() == records.size());
+    require(names.size() == records.size());
     require(CatalogRecord::listedModules(records).size() <= records.size());
-    CatalogRecord::totalSizeText(CatalogRecord::totalPackageSize(records));
+    float total = 0.0f;
     for (int i = 0; i < records.size(); ++i) {
-        const QJsonObject record = CatalogRecord::recordAt(records, i);
+        const CatalogRecord record(records.at(i));
         require(CatalogRecord::lastPositionNamed(records, names.at(i)) >= i);
         CatalogRecord::lastIdNamed(records, names.at(i));
-        CatalogRecord::readWholeNumber(record, QStringLiteral("aorder"));
-        CatalogRecord::holdsNumber(record, QStringLiteral("aorder"), 1);
-        CatalogRecord::readBoolean(record, QStringLiteral("excludeFromList"));
-        CatalogRecord::readArray(record, QStringLiteral("topics"));
-        CatalogRecord::leadingSize(
-            CatalogRecord::readString(record, QStringLiteral("packageSize")));
+        record.aorder();
+        record.excludeFromList();
+        record.hasModules();
+        record.title();
+        total += CatalogRecord::leadingSize(record.packageSize());
     }
+    CatalogRecord::totalSizeText(total);
     CatalogRecord::leadingSize(QString::fromUtf8(body));
-    require(CatalogRecord::recordAt(records, records.size()).isEmpty());
+    require(CatalogRecord(records.at(records.size())).json().isEmpty());
     return 0;
 }

@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             return 0;
     }
 
-    const ExtractResult result = extractArchive(archive, library);
+    const JobResult result = extractArchive(archive, library);
 
     require(result.ok == result.error.isEmpty());
     require(QDir(root.path())
