@@ -33,31 +33,6 @@ constexpr Table makeTables()
 
 constexpr Table tables = makeTables();
 
-// Feeding zeros through the register multiplies it by a power of x modulo the polynomial.
-// Products of polynomials over GF(2), reflected as the register holds them.
-constexpr quint32 multiplyModulo(quint32 a, quint32 b)
-{
-    quint32 product = 0;
-    for (quint32 bit = 1u << 31; bit != 0; bit >>= 1) {
-        if (a & bit)
-            product ^= b;
-        b = (b & 1) ? (b >> 1) ^ polynomial : b >> 1;
-    }
-    return product;
-}
-
-// x to the power 2^k, modulo the polynomial, for every k a count of bytes (in bits) can need.
-constexpr std::array<quint32, 67> makePowers()
-{
-    std::array<quint32, 67> powers{};
-    powers[0] = 1u << 30; // x itself
-    for (std::size_t k = 1; k < powers.size(); ++k)
-        powers[k] = multiplyModulo(powers[k - 1], powers[k - 1]);
-    return powers;
-}
-
-constexpr std::array<quint32, 67> powers = makePowers();
-
 quint32 readLittleEndian32(const uchar *p)
 {
     return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
@@ -152,17 +127,6 @@ void Crc32::update(const char *data, qint64 size)
     while (size-- > 0)
         crc = (crc >> 8) ^ tables[0][(crc ^ *p++) & 0xFF];
     m_register = crc;
-}
-
-void Crc32::updateZeros(quint64 count)
-{
-    // count zero bytes are 8 * count zero bits: multiply by x^(8 * count), one power of two
-    // of the exponent at a time.
-    quint64 bits = count;
-    for (std::size_t k = 3; bits != 0 && k < powers.size(); ++k, bits >>= 1) {
-        if (bits & 1)
-            m_register = multiplyModulo(powers[k], m_register);
-    }
 }
 
 quint32 Crc32::of(const QByteArray &data)
