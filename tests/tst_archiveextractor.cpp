@@ -672,7 +672,7 @@ void ArchiveExtractorTest::givesSensiblePermissionsAndTheTimeOfWriting()
 void ArchiveExtractorTest::checksumsAgreeWithZlib()
 {
     // Blocks of 64 bytes and more are folded with carry-less multiplication where the processor
-    // has it; the rest (and everything elsewhere) goes through tables.
+    // has it; the rest (and everything elsewhere) goes through zlib.
     const QByteArray bytes = randomBytes(1 << 20);
     for (const int length : {0, 1, 15, 63, 64, 65, 127, 1000, (1 << 20) - 3}) {
         for (const int offset : {0, 3}) {
