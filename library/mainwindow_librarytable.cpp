@@ -3,13 +3,11 @@
 
 #include "library/libraryindex.h"
 #include "library/libraryrow.h"
-#include "library/textlines.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 #include <QHash>
 #include <QHeaderView>
-#include <QStyle>
 
 namespace {
 
@@ -65,50 +63,6 @@ void fillRow(QTableWidget *table, int row, const LibraryRow &data)
     }
 }
 
-// Gives every row the height of its text, as resizing the rows to their contents does, without
-// laying out every cell of a large library: rows whose cells take the same numbers of lines are
-// equally tall, so one row of each kind is measured for all. A row whose lines cannot be counted
-// without laying them out is measured on its own.
-void fitRowsToText(QTableWidget *table)
-{
-    const int columns = table->columnCount();
-    // The width the items wrap their text in: the column less the grid line and the item's
-    // margins on either side.
-    const int margin = table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1;
-    QVector<int> room(columns);
-    for (int column = 0; column < columns; ++column)
-        room[column] = table->columnWidth(column) - (table->showGrid() ? 1 : 0) - 2 * margin;
-    TextLines lines(table->font());
-
-    // The lines of each cell, or nothing when they cannot be counted.
-    const auto shapeOf = [&](int row) {
-        QByteArray shape(columns, '\0');
-        for (int column = 0; column < columns; ++column) {
-            const QTableWidgetItem *item = table->item(row, column);
-            if (!item)
-                continue;
-            const int count = item->text().isEmpty() ? 0 : lines.count(item->text(), room[column]);
-            if (count < 0 || count > 100)
-                return QByteArray();
-            shape[column] = char(count + 1);
-        }
-        return shape;
-    };
-
-    QHash<QByteArray, int> heightOfShape;
-    for (int row = 0; row < table->rowCount(); ++row) {
-        const QByteArray shape = shapeOf(row);
-        const auto known = heightOfShape.constFind(shape);
-        if (!shape.isEmpty() && known != heightOfShape.constEnd()) {
-            table->setRowHeight(row, *known);
-            continue;
-        }
-        table->resizeRowToContents(row);
-        if (!shape.isEmpty())
-            heightOfShape.insert(shape, table->rowHeight(row));
-    }
-}
-
 } // namespace
 
 void MainWindow::updateModuleTable()
@@ -132,7 +86,7 @@ void MainWindow::updateModuleTable()
         if (rows.at(row).isRecord)
             fillRow(table, row, rows.at(row));
     }
-    fitRowsToText(table);
+    table->resizeRowsToContents();
 }
 
 void MainWindow::checkLibrary(const QStringList &moduleIds)

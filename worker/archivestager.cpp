@@ -10,7 +10,6 @@
 #include <QFileInfo>
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
 
 namespace {
@@ -24,8 +23,6 @@ const int newestZipVersion = 63;
 // Room left on the disk after unpacking, and what each file may take beyond its size.
 const quint64 freeSpaceMargin = 32 << 20;
 const quint64 blockSize = 4096;
-// A block of zeros at least this long becomes a hole in the file rather than written zeros.
-const qint64 holeSize = 64 << 10;
 
 // Names as a status line can show them: control characters (NUL among them) as "?".
 QString shown(const QString &name)
@@ -66,11 +63,6 @@ QFile::Permissions sensiblePermissions(quint32 unixPermissions, bool folder)
            triple((unixPermissions >> 3) & 5, QFile::ReadGroup, QFile::WriteGroup,
                   QFile::ExeGroup) |
            triple(unixPermissions & 5, QFile::ReadOther, QFile::WriteOther, QFile::ExeOther);
-}
-
-bool isZeros(const char *data, qint64 size)
-{
-    return size > 0 && data[0] == 0 && std::memcmp(data, data + 1, size_t(size - 1)) == 0;
 }
 
 quint64 saturatedSum(quint64 a, quint64 b)
@@ -243,11 +235,8 @@ bool ArchiveStager::writeFile(const QString &tree, const Entry &entry, ArchiveRe
     QFile file(tree + QLatin1Char('/') + entry.path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(tr("%1 could not be written").arg(entry.path), file.errorString());
-    bool endsInHole = false;
-    if (!streamData(entry, reader, &file, &endsInHole))
+    if (!streamData(entry, reader, &file))
         return false;
-    if (endsInHole && !file.resize(qint64(record(entry).size)))
-        return writeFailed(entry, file);
     file.close();
     if (file.error() != QFileDevice::NoError)
         return writeFailed(entry, file);
@@ -262,13 +251,11 @@ bool ArchiveStager::writeFailed(const Entry &entry, const QFile &file)
     return fail(tr("%1 could not be written").arg(entry.path), file.errorString());
 }
 
-bool ArchiveStager::streamData(const Entry &entry, ArchiveReader &reader, QFile *file,
-                               bool *endsInHole)
+bool ArchiveStager::streamData(const Entry &entry, ArchiveReader &reader, QFile *file)
 {
     const ZipDirectory::Entry &raw = record(entry);
     Crc32 crc;
     quint64 total = 0;
-    *endsInHole = false;
     for (;;) {
         const char *data = nullptr;
         qint64 size = 0;
@@ -281,16 +268,9 @@ bool ArchiveStager::streamData(const Entry &entry, ArchiveReader &reader, QFile 
             return damaged(
                 QStringLiteral("%1 unpacks to more than its %2 bytes").arg(raw.name).arg(raw.size));
         total += quint64(size);
-        *endsInHole = size >= holeSize && isZeros(data, size);
-        if (*endsInHole) {
-            crc.updateZeros(quint64(size));
-            if (file && !file->seek(file->pos() + size))
-                return writeFailed(entry, *file);
-        } else {
-            crc.update(data, size);
-            if (file && file->write(data, size) != size)
-                return writeFailed(entry, *file);
-        }
+        crc.update(data, size);
+        if (file && file->write(data, size) != size)
+            return writeFailed(entry, *file);
     }
     if (total != raw.size)
         return damaged(QStringLiteral("%1 unpacks to %2 bytes, not %3")
@@ -367,8 +347,7 @@ bool ArchiveStager::check()
         const ZipDirectory::Entry &raw = record(entry);
         if (!nextEntry(reader, entry))
             return false;
-        bool endsInHole = false;
-        if (raw.kind() == Kind::File && !streamData(entry, reader, nullptr, &endsInHole))
+        if (raw.kind() == Kind::File && !streamData(entry, reader, nullptr))
             return false;
         if (raw.kind() == Kind::Link) {
             const QByteArray target = reader.linkTarget();

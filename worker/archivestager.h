@@ -73,7 +73,7 @@ private:
     // Fails with the reason a write to file failed: a full disk, or another fault.
     bool writeFailed(const Entry &entry, const QFile &file);
     // Streams the entry's data into file (nowhere when null), checking it on the way.
-    bool streamData(const Entry &entry, ArchiveReader &reader, QFile *file, bool *endsInHole);
+    bool streamData(const Entry &entry, ArchiveReader &reader, QFile *file);
     // Moves reader to the entry's data; false when the archive reads otherwise.
     bool nextEntry(ArchiveReader &reader, const Entry &entry);
     bool noMoreEntries(ArchiveReader &reader);

@@ -9,9 +9,6 @@ class Crc32
 {
 public:
     void update(const char *data, qint64 size);
-    // As update() over count zero bytes, in time that grows with the logarithm of count:
-    // runs of zeros (sparse video, padded disk images) cost nothing to check.
-    void updateZeros(quint64 count);
     quint32 value() const { return ~m_register; }
 
     static quint32 of(const QByteArray &data);

@@ -7,12 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QThread>
 
-#include <atomic>
-#include <memory>
 #include <numeric>
-#include <vector>
 
 namespace {
 
@@ -20,8 +16,6 @@ using Kind = ZipDirectory::Kind;
 
 // Reads in blocks of this size: large enough to read fast, small enough to stay out of sight.
 const qint64 blockSize = 1 << 20;
-// Threads reading installed files at once; more would only queue at the disk.
-const int maxReaders = 4;
 
 // Installed files keep the owner's, group's and others' bits their archive gave them; what the
 // user's own bits say depends on who asks.
@@ -116,35 +110,9 @@ void compareWithInstalled(InstalledComparison *comparison)
         else if (changed(entry.index))
             return;
     }
-    // Reading is nearly all of what a comparison costs, and the files are independent: a few
-    // threads read them at once. Each takes the next unread file until all are read or the
-    // changed bytes pass the limit; the answer then lists them in directory order (and, past
-    // the limit, says too much as soon as the files found changed add up to it).
-    const int count = sameSize.size();
-    std::vector<char> differs(size_t(count), 0);
-    std::atomic<int> next{0};
-    std::atomic<qint64> changedCost{changedBytes};
-    const qint64 limit = comparison->changedLimit;
-    const auto readSome = [&] {
-        for (int i = next++; i < count && (limit < 0 || changedCost <= limit); i = next++) {
-            const ZipDirectory::Entry &record = records.at(sameSize.at(i)->index);
-            if (!hasCrc(base + QLatin1Char('/') + sameSize.at(i)->path, record.crc)) {
-                differs[size_t(i)] = 1;
-                changedCost += costOf(record);
-            }
-        }
-    };
-    std::vector<std::unique_ptr<QThread>> helpers;
-    const int helperCount = qBound(0, QThread::idealThreadCount() - 1, maxReaders - 1);
-    for (int i = 0; i < helperCount && i + 1 < count; ++i) {
-        helpers.emplace_back(QThread::create(readSome));
-        helpers.back()->start();
-    }
-    readSome();
-    for (const std::unique_ptr<QThread> &helper : helpers)
-        helper->wait();
-    for (int i = 0; i < count; ++i) {
-        if (differs[size_t(i)] && changed(sameSize.at(i)->index))
+    for (const ArchiveStager::Entry *entry : qAsConst(sameSize)) {
+        const ZipDirectory::Entry &record = records.at(entry->index);
+        if (!hasCrc(base + QLatin1Char('/') + entry->path, record.crc) && changed(entry->index))
             return;
     }
 }
