@@ -92,17 +92,11 @@ QString encoded(const QString &relativePath)
 // elsewhere: an absolute path, a drive or stream (":"), a ".." part.
 QString launchPathOf(const CatalogRecord &record)
 {
-    const QString given = record.launchFile();
-    const QString path = QString(given).replace(QLatin1Char('\\'), QLatin1Char('/'));
-    QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    parts.removeAll(QStringLiteral("."));
-    if (path.startsWith(QLatin1Char('/')) || path.contains(QLatin1Char(':')) ||
-        path.contains(QChar(0)) || parts.contains(QStringLiteral(".."))) {
+    const std::optional<QString> path = EntryPath::relative(record.launchFile());
+    if (!path)
         qDebug() << "The start page passes over the launch file of module" << record.id()
-                 << "as it leads out of the library:" << given;
-        return QString();
-    }
-    return parts.join(QLatin1Char('/'));
+                 << "as it leads out of the library:" << record.launchFile();
+    return path.value_or(QString());
 }
 
 // The folder the module installed: the one named by its id (empty when the id names no
