@@ -102,7 +102,6 @@ ZipDirectory::Outcome ZipDirectory::fail(Outcome outcome, const QString &problem
 
 ZipDirectory::Outcome ZipDirectory::needs(qint64 start)
 {
-    m_entries.clear();
     m_neededStart = start;
     return Outcome::NeedsEarlierBytes;
 }
