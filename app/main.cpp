@@ -16,7 +16,6 @@ int main(int argc, char *argv[])
     // In the system's language (LANG on Linux) where a translation ships.
     Translations::install(QLocale());
 
-    // A second client over the same library would delete the first one's staging folders.
     SingleInstance instance(MainWindow::libraryFolderPath());
     if (!instance.claim()) {
         qDebug() << "Corvelle is running already: its window comes to the front";

@@ -16,10 +16,8 @@ QString letterButtonName(const QString &moduleName)
     if (moduleName.isEmpty())
         return QString();
     const QString letter = QString(moduleName.at(0)).toLower();
-    if (letter == QLatin1String("x") || letter == QLatin1String("y") ||
-        letter == QLatin1String("z"))
-        return QStringLiteral("am_button_xyz");
-    return QStringLiteral("am_button_") + letter;
+    const QString xyz = QStringLiteral("xyz");
+    return QStringLiteral("am_button_") + (xyz.contains(letter) ? xyz : letter);
 }
 
 } // namespace HomepageJump

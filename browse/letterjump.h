@@ -3,10 +3,9 @@
 #include <QString>
 #include <QtGlobal>
 
-// Keeps the homepage's jump to the list of its own letter. Every letter pick is answered by
-// exactly one list, in the order of the picks (the worker answers a pick that a newer one
-// supersedes at once, with an empty list), so the n-th list to arrive answers the n-th pick:
-// a jump knows its list by its number, however late it comes.
+// Keeps the homepage's jump to the list of its letter. Every letter pick is answered by exactly
+// one list, in order (a superseded pick at once, with an empty list), so a jump knows its list
+// by its number, however late it comes.
 class LetterJump
 {
 public:

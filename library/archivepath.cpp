@@ -3,6 +3,7 @@
 #include "worker/drivename.h"
 
 #include <QFile>
+#include <QRegularExpression>
 
 namespace ArchivePath {
 
@@ -13,20 +14,17 @@ QString forModule(const QString &libraryFolder, const QString &moduleId)
 
 bool isSafeModuleId(const QString &moduleId)
 {
-    if (moduleId == QLatin1String(".") || moduleId == QLatin1String(".."))
+    static const QRegularExpression separator(QStringLiteral("[/\\\\:\\x00]"));
+    if (moduleId == QLatin1String(".") || moduleId == QLatin1String("..") ||
+        moduleId.contains(separator))
         return false;
-    for (const QChar c : moduleId) {
-        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char(':') ||
-            c == QChar(0))
-            return false;
-    }
     // "CON.zip" or "com1.zip" opens a device on Windows, not a file in the library folder.
     return !DriveName::isDeviceName(moduleId);
 }
 
 bool sameArchive(const QString &moduleId, const QString &otherId)
 {
-    return DriveName::sameOnDrive(moduleId, otherId);
+    return DriveName::onDrive(moduleId) == DriveName::onDrive(otherId);
 }
 
 bool putInPlace(const QString &file, const QString &archivePath)

@@ -7,8 +7,6 @@ namespace {
 constexpr int lineBytesLimit = 64 * 1024;
 } // namespace
 
-ByteRangeReader::ByteRangeReader(const QByteArray &boundary) : m_delimiter("--" + boundary) {}
-
 bool ByteRangeReader::read(const QByteArray &chunk, QVector<Piece> *pieces)
 {
     const QByteArray data = m_pending.isEmpty() ? chunk : m_pending + chunk;
@@ -25,29 +23,20 @@ bool ByteRangeReader::read(const QByteArray &chunk, QVector<Piece> *pieces)
                 m_state = State::AfterBytes;
             continue;
         }
-        const int lineStart = at;
-        QByteArray line;
-        if (!takeLine(data, &at, &line)) {
-            m_pending = data.mid(lineStart);
+        const int lineEnd = data.indexOf("\r\n", at);
+        if (lineEnd < 0) {
+            m_pending = data.mid(at);
             if (m_lineBytes + m_pending.size() > lineBytesLimit)
                 return fail();
             break;
         }
-        m_lineBytes += at - lineStart;
+        m_lineBytes += lineEnd + 2 - at;
+        const QByteArray line = data.mid(at, lineEnd - at);
+        at = lineEnd + 2;
         if (m_lineBytes > lineBytesLimit || !readLine(line))
             return fail();
     }
     return m_state != State::Failed;
-}
-
-bool ByteRangeReader::takeLine(const QByteArray &data, int *at, QByteArray *line)
-{
-    const int end = data.indexOf("\r\n", *at);
-    if (end < 0)
-        return false;
-    *line = data.mid(*at, end - *at);
-    *at = end + 2;
-    return true;
 }
 
 bool ByteRangeReader::readLine(const QByteArray &line)

@@ -3,10 +3,8 @@
 #include <QByteArray>
 #include <QVector>
 
-// Reads the body of a multipart/byteranges answer, which holds several ranges of one resource,
-// as it arrives, and hands back the bytes of each range with their place in the resource. A
-// part's length comes from its Content-Range, so the bytes themselves are never searched for
-// the boundary.
+// Reads a multipart/byteranges body as it arrives into the bytes of each range and their place.
+// A part's length comes from its Content-Range: its bytes are never searched for the boundary.
 class ByteRangeReader
 {
 public:
@@ -17,10 +15,9 @@ public:
         qint64 total = -1; // the resource's length, as the part's header gives it; -1 unknown
     };
 
-    explicit ByteRangeReader(const QByteArray &boundary);
+    explicit ByteRangeReader(const QByteArray &boundary) : m_delimiter("--" + boundary) {}
 
-    // Appends the pieces that chunk completes; false once the body is found malformed, after
-    // which nothing more is read.
+    // Appends the pieces that chunk completes; false once the body is found malformed.
     bool read(const QByteArray &chunk, QVector<Piece> *pieces);
     // Whether the closing delimiter has been read: a body that ends before it was cut short.
     bool finished() const { return m_state == State::Finished; }
@@ -28,9 +25,6 @@ public:
 private:
     enum class State { Preamble, AfterBytes, Delimiter, Headers, Bytes, Finished, Failed };
 
-    // Takes the next line, without its line break, from data at *at; false while it has not
-    // arrived whole.
-    static bool takeLine(const QByteArray &data, int *at, QByteArray *line);
     bool readLine(const QByteArray &line);
     bool fail();
 

@@ -21,11 +21,6 @@ qint64 number(const QJsonValue &value)
 
 } // namespace
 
-QString DeltaState::pathFor(const QString &changesPath)
-{
-    return changesPath + QStringLiteral(".info");
-}
-
 bool DeltaState::read(const QString &path, const QString &wantedLink)
 {
     QFile file(path);

@@ -16,20 +16,16 @@
 
 class CompactArchive;
 
-// An update of an installed module that fetches only what changed in its archive. A ranged
-// request asks for the archive's end and reads its directory (a second one asks for the rest
-// of the directory when it lies further back); the worker compares the directory with the
-// installed files; then only the changed entries' bytes are asked for, in ranges under the
-// first answer's validator, and written into an archive of their own (CompactArchive) with
-// every folder and link of the new one. Once the worker has checked every entry in it, that
-// archive takes the whole archive's place and is unpacked as any download is: the entries that
-// did not change are simply not in it, and stay installed as they are.
+// An update of an installed module that fetches only what changed in its archive: ranged
+// requests read the archive's directory, the worker compares it with the installed files, and
+// only the changed entries' bytes are fetched, under the first answer's validator, into an
+// archive of their own (CompactArchive) with every folder and link of the new one. Once the
+// worker has checked it, that archive is unpacked as any download is; unchanged entries are not
+// in it and stay installed as they are.
 //
-// It makes no request itself: Download makes the requests it asks for and hands it the
-// answers. Whenever something is amiss (the server gives no ranges, the archive changes on the
-// way, the directory cannot be read or would be refused, an entry comes damaged, or most of
-// the archive changed) it says to fall back, and Download fetches the whole archive instead;
-// the installed module is untouched until an archive is unpacked in full.
+// Download makes the requests and hands it the answers. Whenever something is amiss it says to
+// fall back, and Download fetches the whole archive instead; the installed module is untouched
+// until an archive is unpacked in full.
 class DeltaUpdate
 {
 public:
@@ -41,63 +37,53 @@ public:
         FallBack, // fetch the whole archive instead; reason() says why
     };
 
-    // Whether an update by ranges is worth trying for a download of moduleId from link: the
-    // library index lists the module, and the link is an HTTP one.
+    // True when the library index lists moduleId and link is an HTTP one.
     static bool worthTrying(const QString &libraryFolder, const QString &moduleId,
                             const QString &link);
 
-    // workPath is where the archive of the changes is put together, beside archivePath.
+    // workPath is where the archive of the changes is put together.
     DeltaUpdate(const QString &libraryFolder, const QString &archivePath, const QString &workPath);
     ~DeltaUpdate();
-    DeltaUpdate(const DeltaUpdate &) = delete;
-    DeltaUpdate &operator=(const DeltaUpdate &) = delete;
 
-    // Takes up what an earlier update of link's archive had fetched when its download failed;
-    // false when there is nothing to take up. The worker's comparison comes next.
+    // Takes up what a failed update of link's archive fetched; the comparison comes next.
     bool resume(const QString &link);
     // The download fails: what has been fetched stays on disk for the next one to resume.
     void keep(const QString &link);
 
-    // What the next request asks for, and the validator for its If-Range (empty for the first).
+    // What the next request asks for, and its If-Range validator (empty for the first).
     QVector<HttpRanges::Wanted> nextRanges();
     QByteArray validator() const { return m_validator; }
 
-    // A 206 answer to it began; false when it does not go on with the update: another version
-    // of the archive, or no ranges of it.
+    // A 206 answer began; false when it is another version of the archive, or no ranges of it.
     bool answerStarted(const QByteArray &contentRange, const QByteArray &contentType,
                        const QByteArray &etag, const QByteArray &lastModified);
-    // A 200 answer to a request for several ranges, of the version asked for: the server gives
-    // one range at a time only, and is asked so from now on. False for any other 200 answer,
-    // which brings the whole archive.
+    // A 200 answer of the version asked for, to a request for several ranges: the server is
+    // asked for one range at a time from now on. False for any other 200 answer.
     bool takesOneRangeAtATime(const QByteArray &etag, const QByteArray &lastModified);
-    // Why a 200 answer brings the whole archive.
     QString wholeArchiveReason(const QByteArray &etag, const QByteArray &lastModified) const;
     // Bytes of the answer's body; false when they are not what its headers announced.
     bool receive(const QByteArray &chunk);
-    // The answer arrived in full.
     Next answerEnded();
 
     InstalledComparison comparison() const;
     Next compared(const InstalledComparison &answer);
     QString workPath() const { return m_workPath; }
-    // The worker's check of the archive at workPath(); problem is empty when it passed.
+    // problem is empty when the worker's check of workPath() passed.
     Next checked(const QString &problem);
 
-    // Bytes the answer being read brought that were not held before: a cut answer that
-    // brought some was getting somewhere.
+    // Bytes not held before that the answer brought: a cut answer that brought some was
+    // getting somewhere.
     qint64 answerBrought() const { return m_answerBrought; }
     // Bytes of the archive received, and needed in all; needed is -1 until it is known.
     qint64 fetched() const { return m_fetched; }
     qint64 needed() const { return m_needed; }
-    // Why the update falls back.
     QString reason() const { return m_reason; }
-    // What the update fetched, once Saved, in a few words for the debug output.
+    // What the update fetched, once Saved, for the debug output.
     QString summary() const;
 
 private:
     enum class Phase { Tail, Directory, Comparing, Fetching, Checking, Done };
 
-    // Whether an answer with these validators is positively of the version of the first.
     bool isSameVersion(const QByteArray &etag, const QByteArray &lastModified) const;
     Next fallBack(const QString &reason);
     bool stop(const QString &reason);
@@ -114,7 +100,7 @@ private:
     Phase m_phase = Phase::Tail;
     QString m_reason;
 
-    // The version of the archive, as the first answer names it.
+    // The archive's version, as the first answer names it.
     qint64 m_total = -1;
     QByteArray m_etag;
     QByteArray m_lastModified;

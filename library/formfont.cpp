@@ -9,16 +9,15 @@ namespace FormFont {
 namespace {
 // Texts of the form that were seen clipped, measured at the size of its buttons.
 const QString sample = QStringLiteral("Update Checked Modules Download Module Open Your Library");
-constexpr int samplePixels = 13;
 
 qreal sampleWidth(QFont font)
 {
-    font.setPixelSize(samplePixels);
+    font.setPixelSize(13);
     font.setBold(true);
     return QFontMetricsF(font).horizontalAdvance(sample);
 }
-} // namespace
 
+// An installed family with Arial's widths (Arial, Liberation Sans, Arimo, in that order).
 QString arialMetricFamily()
 {
     // The database lists families that are really there: fontconfig also answers "Arial"
@@ -31,6 +30,7 @@ QString arialMetricFamily()
     }
     return QString();
 }
+} // namespace
 
 QString replacementFor(const QFont &font)
 {
@@ -42,9 +42,7 @@ QString replacementFor(const QFont &font)
     QFont arialMetric(font);
     arialMetric.setFamily(family);
     // A font no wider than Arial's fits wherever Arial's does; a rounding's worth is let pass.
-    if (sampleWidth(font) <= sampleWidth(arialMetric) * 1.01)
-        return QString();
-    return family;
+    return sampleWidth(font) <= sampleWidth(arialMetric) * 1.01 ? QString() : family;
 }
 
 } // namespace FormFont

@@ -10,12 +10,6 @@
 #include <QSaveFile>
 
 namespace {
-const QString infoSuffix = QStringLiteral(".info");
-const QString changesSuffix = QStringLiteral(".changes");
-const QString linkKey = QStringLiteral("link");
-const QString etagKey = QStringLiteral("etag");
-const QString lastModifiedKey = QStringLiteral("lastModified");
-const QString lengthKey = QStringLiteral("length");
 // An info file is a line of JSON; anything much larger was not written by us.
 constexpr qint64 infoSizeLimit = 64 * 1024;
 } // namespace
@@ -29,7 +23,7 @@ bool PartialDownload::Version::continues(const Version &held) const
 
 PartialDownload::PartialDownload(const QString &libraryFolder, const QString &moduleId)
     : m_bodyPath(libraryFolder + QStringLiteral("/.") + moduleId + EntryPath::partSuffix),
-      m_infoPath(m_bodyPath + infoSuffix)
+      m_infoPath(m_bodyPath + QStringLiteral(".info"))
 {
 }
 
@@ -39,31 +33,26 @@ qint64 PartialDownload::heldFor(const QString &link, Version *version) const
     if (!info.open(QIODevice::ReadOnly) || info.size() > infoSizeLimit)
         return 0;
     const QJsonObject fields = QJsonDocument::fromJson(info.readAll()).object();
-    if (fields.value(linkKey).toString() != link)
+    if (fields.value(QLatin1String("link")).toString() != link)
         return 0;
-    version->etag = fields.value(etagKey).toString().toLatin1();
-    version->lastModified = fields.value(lastModifiedKey).toString().toLatin1();
-    version->length = qint64(fields.value(lengthKey).toDouble(-1));
+    version->etag = fields.value(QLatin1String("etag")).toString().toLatin1();
+    version->lastModified = fields.value(QLatin1String("lastModified")).toString().toLatin1();
+    version->length = qint64(fields.value(QLatin1String("length")).toDouble(-1));
     const QFileInfo body(m_bodyPath);
-    if (version->validator().isEmpty() || !body.isFile() || body.size() >= version->length)
-        return 0;
-    return body.size();
+    const bool continues = !version->validator().isEmpty() && body.isFile();
+    return continues && body.size() < version->length ? body.size() : 0;
 }
 
 bool PartialDownload::writeInfo(const QString &link, const Version &version) const
 {
-    const QJsonObject fields{{linkKey, link},
-                             {etagKey, QString::fromLatin1(version.etag)},
-                             {lastModifiedKey, QString::fromLatin1(version.lastModified)},
-                             {lengthKey, double(version.length)}};
+    const QJsonObject fields{
+        {QStringLiteral("link"), link},
+        {QStringLiteral("etag"), QString::fromLatin1(version.etag)},
+        {QStringLiteral("lastModified"), QString::fromLatin1(version.lastModified)},
+        {QStringLiteral("length"), double(version.length)}};
     QSaveFile info(m_infoPath);
     return info.open(QIODevice::WriteOnly) &&
            info.write(QJsonDocument(fields).toJson(QJsonDocument::Compact)) >= 0 && info.commit();
-}
-
-QString PartialDownload::changesPath() const
-{
-    return m_bodyPath + changesSuffix;
 }
 
 void PartialDownload::remove() const
@@ -77,13 +66,13 @@ void PartialDownload::removeStale(const QString &libraryFolder, const QDateTime 
     const QDir folder(libraryFolder);
     const QStringList parts =
         folder.entryList({QStringLiteral(".*") + EntryPath::partSuffix,
-                          QStringLiteral(".*") + EntryPath::partSuffix + changesSuffix},
+                          QStringLiteral(".*") + EntryPath::partSuffix + ".changes"},
                          QDir::Files | QDir::Hidden | QDir::System);
     for (const QString &name : parts) {
         const QString path = folder.filePath(name);
         if (QFileInfo(path).lastModified() < notAfter) {
             QFile::remove(path);
-            QFile::remove(path + infoSuffix);
+            QFile::remove(path + QStringLiteral(".info"));
         }
     }
 }

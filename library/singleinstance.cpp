@@ -18,7 +18,6 @@ QString nameFor(const QString &libraryFolder)
     return QStringLiteral("corvelle-") + QString::fromLatin1(digest.toHex().left(20));
 }
 
-const QByteArray activate = "activate\n";
 // A client that has just taken the lock needs a moment before it listens.
 const int answerWithinMs = 3000;
 
@@ -67,7 +66,7 @@ bool SingleInstance::askRunningClient()
         QLocalSocket socket;
         socket.connectToServer(m_name);
         if (socket.waitForConnected(answerWithinMs)) {
-            socket.write(activate);
+            socket.write("activate\n");
             const bool sent = socket.waitForBytesWritten(answerWithinMs);
             socket.disconnectFromServer();
             return sent;

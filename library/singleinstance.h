@@ -5,10 +5,9 @@
 #include <QObject>
 #include <QString>
 
-// One client per library folder: two would delete each other's staging folders and write the
-// same index. The first start holds a lock named after the folder and listens on a local socket
-// of the same name; a later start finds the lock taken, asks the first through the socket to
-// bring its window to the front, and ends.
+// One client per library folder: two would delete each other's staging folders. The first
+// start holds a lock named after the folder and listens on a local socket of that name; a later
+// start asks it through the socket to come to the front, and ends.
 class SingleInstance : public QObject
 {
     Q_OBJECT
@@ -16,12 +15,10 @@ class SingleInstance : public QObject
 public:
     explicit SingleInstance(const QString &libraryFolder, QObject *parent = nullptr);
 
-    // True when this is the only client of the folder from now on; false when another one runs
-    // (it has been asked to come to the front).
+    // False when another client runs (it has been asked to come to the front).
     bool claim();
 
 signals:
-    // A later start asked for the window.
     void activationRequested();
 
 private:

@@ -11,12 +11,10 @@ namespace {
 bool load(const QLocale &locale, const QString &name, const QString &folder)
 {
     auto *translator = new QTranslator(QCoreApplication::instance());
-    if (!translator->load(locale, name, QStringLiteral("_"), folder)) {
-        delete translator;
-        return false;
-    }
-    QCoreApplication::installTranslator(translator);
-    return true;
+    if (translator->load(locale, name, QStringLiteral("_"), folder))
+        return QCoreApplication::installTranslator(translator);
+    delete translator;
+    return false;
 }
 } // namespace
 

@@ -6,9 +6,8 @@
 // translation ships for inside it (French).
 namespace Translations {
 
-// Installs on the running application the program's translation for locale's language, and
-// Qt's own for its dialogs where the system has it. Returns whether the program's was found;
-// for English nothing is installed.
+// Installs the program's translation for locale's language, and Qt's own where the system has
+// it. Returns whether the program's was found; for English nothing is installed.
 bool install(const QLocale &locale);
 
 } // namespace Translations

@@ -1,8 +1,5 @@
 #include "worker/archivereader.h"
 
-#include <archive.h>
-#include <archive_entry.h>
-
 #include <cerrno>
 #include <cstdio>
 
@@ -20,8 +17,7 @@ ArchiveReader::ArchiveReader(const QString &path, qint64 archiveStart, qint64 ar
 
 ArchiveReader::~ArchiveReader()
 {
-    if (m_archive)
-        archive_read_free(m_archive);
+    archive_read_free(m_archive);
 }
 
 bool ArchiveReader::fail()
@@ -39,15 +35,10 @@ bool ArchiveReader::open()
         return false;
     }
     m_buffer.resize(readSize);
+    // The seekable reader reads the directory rather than scanning for local headers. Checksums
+    // are ours to check; a libarchive too old to be told so checks them a second time.
     m_archive = archive_read_new();
-    if (!m_archive) {
-        m_problem = QStringLiteral("libarchive could not start");
-        return false;
-    }
-    // The seekable reader reads the directory, as the zip format intends, rather than scanning
-    // for local headers. Checksums are ours to check, once; a libarchive too old to be told so
-    // checks them a second time.
-    if (archive_read_support_format_zip_seekable(m_archive) != ARCHIVE_OK)
+    if (!m_archive || archive_read_support_format_zip_seekable(m_archive) != ARCHIVE_OK)
         return fail();
     archive_read_set_format_option(m_archive, "zip", "ignorecrc32", "1");
     if (archive_read_set_callback_data(m_archive, this) != ARCHIVE_OK ||
@@ -85,22 +76,10 @@ ZipDirectory::Kind ArchiveReader::kind() const
     }
 }
 
-qint64 ArchiveReader::size() const
-{
-    return archive_entry_size(m_entry);
-}
-
-QByteArray ArchiveReader::linkTarget() const
-{
-    const char *target = archive_entry_symlink(m_entry);
-    return target ? QByteArray(target) : QByteArray();
-}
-
 bool ArchiveReader::readBlock(const char **data, qint64 *size)
 {
-    // Only ARCHIVE_EOF ends an entry. An empty block does not: libarchive hands one back when
-    // it inflated the few bytes left before the end of a block read from the file, and they
-    // gave nothing yet.
+    // Only ARCHIVE_EOF ends an entry: libarchive hands back an empty block when the few bytes
+    // left of a block read from the file inflated to nothing yet.
     for (;;) {
         const void *block = nullptr;
         size_t length = 0;

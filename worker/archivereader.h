@@ -7,19 +7,17 @@
 #include <QString>
 
 #include <archive.h>
+#include <archive_entry.h>
 
-// Reads a zip archive's entries and their data through libarchive, one entry after the other
-// in the order their data stand in the file, in blocks of bounded size: an entry of any size
-// streams through a few hundred kilobytes of memory. libarchive reads the file through Qt, from
-// the archive's start to its end record's end, so that a stub before the archive and a comment
-// after it are invisible to it (libarchive looks for the end record in the last 16 KiB only).
+// Reads a zip archive's entries through libarchive, in the order their data stand in the file,
+// in blocks of bounded size. libarchive sees the file only from the archive's start to its end
+// record's end: it looks for the end record in the last 16 KiB only, and a stub before the
+// archive or a comment after it would hide it.
 class ArchiveReader
 {
 public:
     ArchiveReader(const QString &path, qint64 archiveStart, qint64 archiveEnd);
     ~ArchiveReader();
-    ArchiveReader(const ArchiveReader &) = delete;
-    ArchiveReader &operator=(const ArchiveReader &) = delete;
 
     bool open();
     // Moves to the next entry; false at the end of the archive, and on failure.
@@ -27,14 +25,13 @@ public:
     bool failed() const { return !m_problem.isEmpty(); }
 
     ZipDirectory::Kind kind() const;
-    qint64 size() const;
+    qint64 size() const { return archive_entry_size(m_entry); }
     // The target of a link entry, as the archive holds it.
-    QByteArray linkTarget() const;
+    QByteArray linkTarget() const { return QByteArray(archive_entry_symlink(m_entry)); }
     // The next block of the current entry's data; an empty block at its end. The block stays
     // valid until the next call.
     bool readBlock(const char **data, qint64 *size);
 
-    // What went wrong, for the debug output.
     QString problem() const { return m_problem; }
 
 private:

@@ -10,6 +10,8 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 
+#include <utility>
+
 CatalogueRequest::CatalogueRequest(QNetworkAccessManager *network, const QUrl &url, int retries,
                                    QObject *parent)
     : QObject(parent), m_network(network), m_url(url), m_retries(retries)
@@ -52,17 +54,14 @@ void CatalogueRequest::dropReply()
 
 void CatalogueRequest::transferEnded()
 {
-    QNetworkReply *reply = m_reply;
-    m_reply = nullptr;
+    QNetworkReply *reply = std::exchange(m_reply, nullptr);
     reply->deleteLater();
 
     if (reply->error() != QNetworkReply::NoError) {
-        if (m_watch->stalled())
-            qDebug()
-                << "Failure"
-                << QStringLiteral("nothing received for %1 ms").arg(NetworkTiming::stallTimeout());
-        else
-            qDebug() << "Failure" << reply->errorString();
+        qDebug() << "Failure"
+                 << (m_watch->stalled() ? QStringLiteral("nothing received for %1 ms")
+                                              .arg(NetworkTiming::stallTimeout())
+                                        : reply->errorString());
         bool retryable = true;
         const QString reason = NetworkFailure::reason(reply, m_watch->stalled(), &retryable);
         if (m_retry < m_retries) {

@@ -9,9 +9,8 @@ class QNetworkAccessManager;
 class QNetworkReply;
 class StallWatch;
 
-// One catalogue request on the worker thread: a GET whose JSON array is answered exactly once,
-// empty after a failure. An answer that stalls is given up; a request given retries is sent
-// again after a failure, with growing pauses, before it is answered empty.
+// A catalogue GET on the worker thread whose JSON array is answered exactly once, empty after
+// a failure; given retries, it is sent again after growing pauses first.
 class CatalogueRequest : public QObject
 {
     Q_OBJECT
@@ -27,8 +26,7 @@ public:
 
 signals:
     void answered(const QJsonArray &result);
-    // A try failed, for reason (words for the user); the next try follows in retryInMs, or
-    // none does when it is -1.
+    // A try failed, for reason (words for the user); the next follows in retryInMs, if not -1.
     void failed(const QString &reason, int retryInMs);
 
 private:

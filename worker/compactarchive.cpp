@@ -1,6 +1,8 @@
 #include "worker/compactarchive.h"
 
+#include <QDataStream>
 #include <QIODevice>
+#include <QtEndian>
 
 #include <algorithm>
 #include <iterator>
@@ -13,18 +15,6 @@ const quint32 escape32 = Format::escape32;
 const quint16 zip64Version = 45;
 // Where a directory record keeps its local header's offset, when no zip64 field does.
 const int recordOffsetField = 42;
-
-void put(QByteArray &bytes, quint64 value, int width)
-{
-    for (int i = 0; i < width; ++i)
-        bytes.append(char(value >> (8 * i)));
-}
-
-void set(QByteArray &bytes, int at, quint64 value, int width)
-{
-    for (int i = 0; i < width; ++i)
-        bytes[at + i] = char(value >> (8 * i));
-}
 
 } // namespace
 
@@ -88,20 +78,16 @@ QVector<HttpRanges::Span> CompactArchive::missing() const
     QVector<HttpRanges::Span> spans;
     for (const HttpRanges::Span &span : needed()) {
         qint64 at = span.first;
-        const qint64 end = span.last + 1;
         auto held = m_held.upperBound(at);
         if (held != m_held.cbegin())
-            --held;
-        while (at < end) {
-            if (held != m_held.cend() && held.key() <= at) {
-                at = qMax(at, held.value());
-                ++held;
-                continue;
-            }
-            const qint64 gapEnd = held == m_held.cend() ? end : qMin(end, held.key());
-            spans.append({at, gapEnd - 1});
-            at = gapEnd;
+            at = qMax(at, std::prev(held).value());
+        for (; held != m_held.cend() && held.key() <= span.last; ++held) {
+            if (held.key() > at)
+                spans.append({at, held.key() - 1});
+            at = qMax(at, held.value());
         }
+        if (at <= span.last)
+            spans.append({at, span.last});
     }
     return spans;
 }
@@ -173,9 +159,9 @@ bool CompactArchive::finish(QIODevice *out) const
     for (const Slot &slot : m_slots) {
         QByteArray record = slot.record;
         if (slot.zip64OffsetAt >= 0)
-            set(record, slot.zip64OffsetAt, quint64(slot.at), 8);
+            qToLittleEndian(quint64(slot.at), record.data() + slot.zip64OffsetAt);
         else
-            set(record, recordOffsetField, quint64(slot.at), 4);
+            qToLittleEndian(quint32(slot.at), record.data() + recordOffsetField);
         tail += record;
     }
     const quint64 count = quint64(m_slots.size());
@@ -183,31 +169,18 @@ bool CompactArchive::finish(QIODevice *out) const
     const quint64 directoryOffset = quint64(m_dataSize);
     const bool zip64 =
         count >= escape16 || directorySize >= escape32 || directoryOffset >= escape32;
-    if (zip64) {
-        const quint64 recordAt = directoryOffset + directorySize;
-        put(tail, Format::zip64EndSignature, 4);
-        put(tail, ZipDirectory::zip64EndRecordSize - 12, 8);
-        put(tail, zip64Version, 2); // made by
-        put(tail, zip64Version, 2); // needed
-        put(tail, 0, 4);            // this disk
-        put(tail, 0, 4);            // the directory's disk
-        put(tail, count, 8);
-        put(tail, count, 8);
-        put(tail, directorySize, 8);
-        put(tail, directoryOffset, 8);
-        put(tail, Format::zip64LocatorSignature, 4);
-        put(tail, 0, 4);
-        put(tail, recordAt, 8);
-        put(tail, 1, 4); // disks in all
-    }
-    put(tail, Format::endSignature, 4);
-    put(tail, 0, 2);
-    put(tail, 0, 2);
-    put(tail, zip64 ? escape16 : count, 2);
-    put(tail, zip64 ? escape16 : count, 2);
-    put(tail, zip64 ? escape32 : directorySize, 4);
-    put(tail, zip64 ? escape32 : directoryOffset, 4);
-    put(tail, 0, 2); // no comment
+    QDataStream stream(&tail, QIODevice::Append);
+    stream.setByteOrder(QDataStream::LittleEndian);
+    // The zip64 end record and its locator, then the end record, all of one disk.
+    if (zip64)
+        stream << Format::zip64EndSignature << quint64(Format::zip64EndRecordSize - 12)
+               << zip64Version << zip64Version << quint32(0) << quint32(0) << count << count
+               << directorySize << directoryOffset << Format::zip64LocatorSignature << quint32(0)
+               << directoryOffset + directorySize << quint32(1);
+    const quint16 entries = zip64 ? escape16 : quint16(count);
+    stream << Format::endSignature << quint16(0) << quint16(0) << entries << entries
+           << quint32(zip64 ? escape32 : directorySize)
+           << quint32(zip64 ? escape32 : directoryOffset) << quint16(0); // no comment
     return out->seek(m_dataSize) && out->write(tail) == tail.size();
 }
 

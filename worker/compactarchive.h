@@ -9,13 +9,10 @@
 
 class QIODevice;
 
-// A zip archive of its own made of some entries of another, for an update that fetches only
-// what changed. Each entry's local record (its header, its data and any data descriptor, up to
-// where the next entry starts) is copied as its bytes arrive, in ranges of the other archive
-// that may come in any order and pieces; a directory of the entries' own records follows, each
-// with the local header's offset moved to where it stands now, and nothing else changed. So the
-// archive says of every entry what the other said, and unpacking it checks every entry as
-// unpacking the other would.
+// A zip archive made of some entries of another, for an update that fetches only what changed.
+// Each entry's local record (up to where the next entry starts) is copied as its bytes arrive,
+// in any order and pieces; the entries' own directory records follow, with only the local
+// header's offset moved. So unpacking it checks every entry as unpacking the other would.
 //
 // The bytes that arrive are untrusted: whatever they are, nothing is written outside the room
 // laid out for the entries, and wrong bytes make an archive that unpacking refuses as damaged.
@@ -27,22 +24,18 @@ public:
     CompactArchive(const ZipDirectory &directory, const QByteArray &tail, qint64 tailStart,
                    const QVector<int> &entries);
 
-    // False when the entries cannot be laid out: two of the other archive's entries start at
-    // the same place, or a record lies outside tail.
+    // False when two entries start at the same place, or a record lies outside tail.
     bool isValid() const { return m_valid; }
     int entryCount() const { return m_slots.size(); }
     // The bytes of the other archive that the entries need, in order, neighbours joined.
     QVector<HttpRanges::Span> needed() const;
-    // What of needed() has not arrived yet.
     QVector<HttpRanges::Span> missing() const;
 
-    // Writes the bytes of the other archive that start at offset and belong to the entries
-    // into out, at their place; bytes of other entries are passed over. Returns how many bytes
-    // were wanted and not held before, or -1 when out cannot be written.
+    // Writes the bytes of the other archive at offset that belong to the entries into out, at
+    // their place. Returns how many were not held before, or -1 when out cannot be written.
     qint64 place(qint64 offset, const QByteArray &bytes, QIODevice *out);
-    // What has arrived, as spans of the other archive; restore() takes such spans back for
-    // an archive whose bytes an earlier download already placed in out. Whatever lies outside
-    // the entries' room is passed over; returns how many bytes it took.
+    // What has arrived, as spans of the other archive; restore() takes back those an earlier
+    // download placed in out, passing over what lies outside the entries, and says how many.
     QVector<HttpRanges::Span> held() const;
     qint64 restore(const QVector<HttpRanges::Span> &held);
     // Once nothing is missing: writes the directory and the end records after the entries.

@@ -1,7 +1,7 @@
 #include "worker/drivename.h"
 
 #include <QCoreApplication>
-#include <QStringList>
+#include <QRegularExpression>
 
 namespace DriveName {
 
@@ -34,16 +34,9 @@ QString problem(const QString &name)
 
 bool isDeviceName(const QString &name)
 {
-    static const QStringList devices = {
-        QStringLiteral("CON"),  QStringLiteral("PRN"),  QStringLiteral("AUX"),
-        QStringLiteral("NUL"),  QStringLiteral("COM1"), QStringLiteral("COM2"),
-        QStringLiteral("COM3"), QStringLiteral("COM4"), QStringLiteral("COM5"),
-        QStringLiteral("COM6"), QStringLiteral("COM7"), QStringLiteral("COM8"),
-        QStringLiteral("COM9"), QStringLiteral("LPT1"), QStringLiteral("LPT2"),
-        QStringLiteral("LPT3"), QStringLiteral("LPT4"), QStringLiteral("LPT5"),
-        QStringLiteral("LPT6"), QStringLiteral("LPT7"), QStringLiteral("LPT8"),
-        QStringLiteral("LPT9")};
-    return devices.contains(name.section(QLatin1Char('.'), 0, 0).trimmed(), Qt::CaseInsensitive);
+    static const QRegularExpression devices(QStringLiteral("^(CON|PRN|AUX|NUL|COM[1-9]|LPT[1-9])$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    return devices.match(name.section(QLatin1Char('.'), 0, 0).trimmed()).hasMatch();
 }
 
 QString onDrive(const QString &name)
@@ -54,11 +47,6 @@ QString onDrive(const QString &name)
     for (QChar &c : upper)
         c = c.toUpper();
     return upper;
-}
-
-bool sameOnDrive(const QString &a, const QString &b)
-{
-    return a.size() == b.size() && onDrive(a) == onDrive(b);
 }
 
 bool comesBefore(const QString &a, const QString &b)

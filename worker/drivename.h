@@ -3,9 +3,8 @@
 #include <QString>
 #include <QtGlobal>
 
-// What a thumb drive can hold. Most drives are FAT32 and are read on Windows: the copy judges
-// every name and size by those rules, whatever drive it writes to, so that the library the
-// user carries away is the same everywhere.
+// What a thumb drive can hold. Most are FAT32 and read on Windows: the copy judges every name
+// and size by those rules, whatever drive it writes to.
 namespace DriveName {
 
 // Why the drive cannot hold a file or folder of this name, as a phrase that follows "Cannot
@@ -16,16 +15,12 @@ QString problem(const QString &name);
 // such a file cannot be made there, and opening it reaches the device.
 bool isDeviceName(const QString &name);
 
-// The name as the drive compares it: FAT and Windows upper-case every UTF-16 unit on its own,
-// one letter to one, and compare the results exactly. Unicode case folding is another rule:
-// dotless "ı" folds to itself, yet FAT makes it "I", as it does "i".
+// The name as the drive compares it: FAT upper-cases every UTF-16 unit on its own, so dotless
+// "ı" becomes "I", as "i" does, where Unicode case folding keeps it apart.
 QString onDrive(const QString &name);
 
-// Names the drive takes for one (they differ only in case, as the drive sees case).
-bool sameOnDrive(const QString &a, const QString &b);
-
-// The order in which the copy takes a folder's entries: by name ignoring case, and names that
-// differ only in case always in the same order, whatever order the file system lists them in.
+// The order in which the copy takes a folder's entries: ignoring case, then by case, whatever
+// order the file system lists them in.
 bool comesBefore(const QString &a, const QString &b);
 
 // A FAT32 file is at most 4 GiB less one byte long.

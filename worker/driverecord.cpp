@@ -17,34 +17,28 @@ void DriveRecord::load(const QString &folder)
     // A link is nothing the copy wrote; it is replaced by the record when that is saved.
     m_existed = !QFileInfo(file).isSymLink() && file.open(QIODevice::ReadOnly);
     // A library of 100,000 files takes some 8 MB; anything far larger is not a record.
-    const qint64 largest = 256 * 1024 * 1024;
-    if (m_existed && file.size() > largest) {
+    if (m_existed && file.size() > 256 * 1024 * 1024) {
         qWarning().noquote() << "Ignoring the drive's copy record in" << folder
                              << "- it is too large to be one:" << file.size() << "bytes";
         m_loaded.clear();
         return;
     }
     m_loaded = m_existed ? file.readAll() : QByteArray();
-    const QList<QByteArray> lines = m_loaded.split('\n');
-    for (const QByteArray &line : lines) {
+    for (const QByteArray &line : m_loaded.split('\n')) {
         if (line.isEmpty())
             continue;
         const int first = line.indexOf(' ');
-        const int second = first < 0 ? -1 : line.indexOf(' ', first + 1);
+        const int second = line.indexOf(' ', first + 1);
         bool sizeRead = false;
         bool crcRead = false;
-        Copy copy;
-        QString path;
-        if (second > 0) {
-            copy.size = line.left(first).toLongLong(&sizeRead);
-            copy.crc = line.mid(first + 1, second - first - 1).toUInt(&crcRead, 16);
-            path = QString::fromUtf8(line.mid(second + 1));
-        }
+        const Copy copy{line.left(first).toLongLong(&sizeRead),
+                        line.mid(first + 1, second - first - 1).toUInt(&crcRead, 16)};
+        const QString path = QString::fromUtf8(line.mid(second + 1));
         // The drive is anybody's: a path that leaves the folder, or names one of the drive's
         // own files in a roundabout way, is nothing the copy wrote.
         const std::optional<QString> below = EntryPath::relative(path);
-        if (!sizeRead || copy.size < 0 || !crcRead || !below || *below != path || path.isEmpty() ||
-            path == fileName) {
+        if (second < 0 || !sizeRead || copy.size < 0 || !crcRead || !below || *below != path ||
+            path.isEmpty() || path == fileName) {
             qWarning().noquote() << "Skipping a line of the drive's copy record in" << folder
                                  << "that names no file:" << line.left(300);
             continue;

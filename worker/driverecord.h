@@ -3,9 +3,8 @@
 #include <QHash>
 #include <QString>
 
-// What the library copy wrote on a drive, kept on the drive in the folder it copied to: one
-// line per file, "<size> <CRC-32 in 8 hex digits> <path below that folder>", as the library
-// records what an archive installed. A later copy tells by it a file it wrote, still as it
+// What the library copy wrote in a drive folder, one line per file: "<size> <CRC-32 in 8 hex
+// digits> <path below that folder>". A later copy tells by it a file it wrote, still as it
 // wrote it, from one someone else put there.
 class DriveRecord
 {
@@ -16,13 +15,12 @@ public:
         quint32 crc = 0;
     };
 
-    // The record's name in the drive folder.
     static inline const QString fileName = QStringLiteral(".tavro-copy.files");
 
-    // Reads the record of folder; lines that are not a record of a file below it are skipped.
+    // Lines that are not a record of a file below folder are skipped.
     void load(const QString &folder);
-    // Writes the record into folder, replacing it at once, when it differs from what load()
-    // found there; an empty record that was never written is not written either.
+    // Replaces the record in folder when it differs from what load() found; an empty record
+    // that was never written is not written either.
     bool save(const QString &folder);
 
     const QHash<QString, Copy> &copies() const { return m_copies; }

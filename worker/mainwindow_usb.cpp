@@ -24,8 +24,7 @@ void MainWindow::createUSB()
     bar->setValue(bar->maximum());
     qDebug() << "Creating USB";
     const QString source = settings.value(QStringLiteral("moduleDirectory")).toString();
-    qDebug().noquote() << QStringLiteral("Copying from ") + source + QStringLiteral(" to ") +
-                              usbDrivePath;
+    qDebug().noquote() << "Copying from" << source << "to" << usbDrivePath;
 
     // A cancelled dialog leaves no folder; the library must not land at the file system's root.
     if (usbDrivePath.isEmpty()) {

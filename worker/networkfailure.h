@@ -6,9 +6,8 @@ class QNetworkReply;
 
 namespace NetworkFailure {
 
-// Why a transfer ended without its whole answer, in words for the user that follow "Could not
-// download Hand Washing: "; *retryable says whether the same request may succeed later.
-// stalled: the transfer was given up because nothing arrived for too long.
+// Why a transfer ended without its whole answer, in words that follow "Could not download Hand
+// Washing: "; *retryable says whether the same request may succeed later.
 QString reason(const QNetworkReply *reply, bool stalled, bool *retryable);
 // Why an answer with this HTTP status is not the one asked for, in the same words.
 QString statusReason(int status);

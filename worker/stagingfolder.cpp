@@ -12,7 +12,6 @@ namespace {
 
 const QString lockSuffix = QStringLiteral(".lock");
 
-// Never judged stale by age: only a lock whose process is gone is free to take.
 QLockFile *lockFor(const QString &path)
 {
     auto *lock = new QLockFile(path + lockSuffix);
@@ -61,7 +60,6 @@ StagingFolder::~StagingFolder()
         return;
     if (!QDir(m_path).removeRecursively())
         qWarning().noquote() << "Could not remove the staging folder" << m_path;
-    m_lock->unlock(); // removes the lock file
 }
 
 void StagingFolder::removeLeftovers(const QString &destination)
@@ -76,12 +74,10 @@ void StagingFolder::removeLeftovers(const QString &destination)
     for (const QString &name : qAsConst(folders)) {
         const QString path = destination + QLatin1Char('/') + name;
         QScopedPointer<QLockFile> lock(lockFor(path));
-        if (!lock->tryLock(0)) {
+        if (lock->tryLock(0))
+            removeEntry(path); // then the lock goes with its holder
+        else
             qDebug().noquote() << "Leaving the staging folder" << path
                                << "to the client that holds it";
-            continue;
-        }
-        removeEntry(path);
-        lock->unlock();
     }
 }

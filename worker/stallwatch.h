@@ -6,9 +6,8 @@
 
 class QNetworkReply;
 
-// Aborts a reply that receives nothing for the stall time-out. Every byte that arrives starts
-// the wait again, so a slow transfer that keeps receiving is never cut; only one whose other
-// end has gone quiet is. Lives as the reply's child and goes with it.
+// Aborts a reply that receives nothing for the stall time-out; every byte starts the wait again,
+// so a slow transfer is never cut. Lives as the reply's child.
 class StallWatch : public QObject
 {
     Q_OBJECT
@@ -16,7 +15,6 @@ class StallWatch : public QObject
 public:
     explicit StallWatch(QNetworkReply *reply);
 
-    // Whether the reply was aborted for going quiet.
     bool stalled() const { return m_stalled; }
 
 private:

@@ -11,8 +11,7 @@
 #endif
 
 namespace {
-// Unbuffered reads on Windows need memory aligned to the sector; a page covers every sector
-// size in use.
+// Unbuffered reads on Windows need sector-aligned memory; a page covers every sector size.
 constexpr qintptr alignment = 4096;
 } // namespace
 

@@ -23,25 +23,22 @@ bool ZipArchiveFile::fail(const QString &error, const QString &problem)
 
 bool ZipArchiveFile::read(const QString &path)
 {
-    m_error.clear();
-    m_problem.clear();
-    m_fileOrder.clear();
+    *this = ZipArchiveFile();
     QFile file(path);
     if (!file.exists())
-        return fail(QStringLiteral("the archive is missing"), path);
+        return fail("the archive is missing", path);
     if (!file.open(QIODevice::ReadOnly))
         return fail(unreadable, file.errorString());
     m_size = file.size();
     if (m_size == 0)
-        return fail(QStringLiteral("the archive is empty"), QStringLiteral("a file of 0 bytes"));
+        return fail("the archive is empty", "a file of 0 bytes");
     return readDirectory(file) && checkLocalHeaders(file);
 }
 
 bool ZipArchiveFile::readDirectory(QFile &file)
 {
     qint64 start = qMax<qint64>(0, m_size - ZipDirectory::suggestedTailSize);
-    // Each round reaches further back; a directory that lies further back than the first read
-    // takes a second.
+    // A directory further back than the first read takes a second.
     for (int round = 0; round < 4; ++round) {
         if (!file.seek(start))
             return fail(unreadable, file.errorString());
@@ -50,31 +47,27 @@ bool ZipArchiveFile::readDirectory(QFile &file)
             return fail(unreadable, file.errorString());
         switch (m_directory.parse(tail, start, m_size)) {
         case ZipDirectory::Outcome::Read:
-            if (m_directory.entries().isEmpty())
-                return fail(QStringLiteral("the archive is empty"), QStringLiteral("no entries"));
-            return true;
+            return !m_directory.entries().isEmpty() || fail("the archive is empty", "no entries");
         case ZipDirectory::Outcome::NeedsEarlierBytes:
             if (m_directory.neededStart() >= start)
-                return fail(damaged, QStringLiteral("the directory reader asked for no more"));
+                return fail(damaged, "the directory reader asked for no more");
             start = m_directory.neededStart();
             break;
         case ZipDirectory::Outcome::NotZip: {
             // An archive cut short has lost its end record but still starts like one.
-            file.seek(0);
-            const bool zipStart = file.read(4) == QByteArrayLiteral("PK\x03\x04");
+            const bool zipStart = file.seek(0) && file.read(4) == QByteArrayLiteral("PK\x03\x04");
             return fail(zipStart ? damaged : QStringLiteral("the archive is not a zip archive"),
                         m_directory.problem());
         }
         case ZipDirectory::Outcome::Damaged:
             return fail(damaged, m_directory.problem());
         case ZipDirectory::Outcome::Split:
-            return fail(QStringLiteral("the archive is one part of a split archive"),
-                        m_directory.problem());
+            return fail("the archive is one part of a split archive", m_directory.problem());
         case ZipDirectory::Outcome::TooLarge:
-            return fail(QStringLiteral("the archive holds too many files"), m_directory.problem());
+            return fail("the archive holds too many files", m_directory.problem());
         }
     }
-    return fail(damaged, QStringLiteral("the directory reader kept asking for more"));
+    return fail(damaged, "the directory reader kept asking for more");
 }
 
 bool ZipArchiveFile::checkLocalHeaders(QFile &file)
@@ -104,19 +97,18 @@ bool ZipArchiveFile::checkLocalHeaders(QFile &file)
         // One entry's data may not be another's: two records pointing at one stream would
         // unpack it twice over.
         if (at < previousEnd)
-            return fail(damaged, where + QStringLiteral("overlaps the entry before it"));
+            return fail(damaged, where + "overlaps the entry before it");
         const qint64 headerSize =
             ZipDirectory::localHeaderSize(bytesAt(at, ZipDirectory::localHeaderFixedSize));
         if (headerSize < 0)
-            return fail(damaged, where + QStringLiteral("no local header where the directory "
-                                                        "points"));
+            return fail(damaged, where + "no local header where the directory points");
         QString problem;
         if (!ZipDirectory::matchesLocalHeader(entry, bytesAt(at, headerSize), &problem))
             return fail(damaged, where + problem);
         const qint64 dataStart = at + headerSize;
         if (dataStart > m_directory.directoryStart() ||
             entry.compressedSize > quint64(m_directory.directoryStart() - dataStart))
-            return fail(damaged, where + QStringLiteral("data reaches into the directory"));
+            return fail(damaged, where + "data reaches into the directory");
         previousEnd = dataStart + qint64(entry.compressedSize);
     }
     return true;

@@ -7,20 +7,17 @@
 
 class QFile;
 
-// A zip archive on disk, checked before anything of it is unpacked: its directory (read by
-// ZipDirectory from the file's end), each entry's local header against its directory record,
-// and the room each entry's data takes: entries whose data overlap (one stream unpacked many
-// times over) or reach into the directory are refused.
+// A zip archive on disk, checked before anything of it is unpacked: its directory, each local
+// header against its directory record, and that no entry's data overlap another's (one stream
+// unpacked many times over) or reach into the directory.
 class ZipArchiveFile
 {
 public:
-    // On failure error() says why in words for the user ("the archive is damaged"), and
-    // problem() what exactly was wrong, for the debug output.
+    // On failure error() says why for the user, problem() what exactly, for the debug output.
     bool read(const QString &path);
 
     const ZipDirectory &directory() const { return m_directory; }
-    // Positions in directory().entries(), in the order their data stand in the file: the order
-    // in which the archive can be read through once.
+    // Positions in directory().entries(), in the order their data stand in the file.
     const QVector<int> &fileOrder() const { return m_fileOrder; }
     qint64 size() const { return m_size; }
 

@@ -23,19 +23,10 @@ const int unixHost = 3;
 // Deflate shrinks data to a thousandth at best: each run of 258 bytes takes two bits.
 const quint64 maxDeflateRatio = 1032;
 
-quint16 read16(const uchar *p)
+bool fault(QString *problem, const char *what)
 {
-    return qFromLittleEndian<quint16>(p);
-}
-
-quint32 read32(const uchar *p)
-{
-    return qFromLittleEndian<quint32>(p);
-}
-
-quint64 read64(const uchar *p)
-{
-    return qFromLittleEndian<quint64>(p);
+    *problem = QString::fromLatin1(what);
+    return false;
 }
 
 } // namespace
@@ -51,9 +42,9 @@ public:
         return at >= m_start && size >= 0 && at - m_start <= m_bytes.size() - size;
     }
     // Only where has() says the bytes are there.
-    quint16 u16(qint64 at) const { return read16(p(at)); }
-    quint32 u32(qint64 at) const { return read32(p(at)); }
-    quint64 u64(qint64 at) const { return read64(p(at)); }
+    quint16 u16(qint64 at) const { return qFromLittleEndian<quint16>(p(at)); }
+    quint32 u32(qint64 at) const { return qFromLittleEndian<quint32>(p(at)); }
+    quint64 u64(qint64 at) const { return qFromLittleEndian<quint64>(p(at)); }
     uchar u8(qint64 at) const { return *p(at); }
     QByteArray mid(qint64 at, qint64 size) const
     {
@@ -111,7 +102,6 @@ ZipDirectory::Outcome ZipDirectory::fail(Outcome outcome, const QString &problem
 
 ZipDirectory::Outcome ZipDirectory::needs(qint64 start)
 {
-    m_entries.clear();
     m_neededStart = start;
     return Outcome::NeedsEarlierBytes;
 }
@@ -119,11 +109,9 @@ ZipDirectory::Outcome ZipDirectory::needs(qint64 start)
 ZipDirectory::Outcome ZipDirectory::parse(const QByteArray &tail, qint64 tailStart,
                                           qint64 archiveSize)
 {
-    m_entries.clear();
-    m_problem.clear();
-    m_neededStart = m_archiveStart = m_directoryStart = m_directoryEnd = m_archiveEnd = 0;
+    *this = ZipDirectory();
     if (tailStart < 0 || archiveSize < tailStart || archiveSize - tailStart != tail.size())
-        return fail(Outcome::Damaged, QStringLiteral("the bytes given are not the archive's end"));
+        return fail(Outcome::Damaged, "the bytes given are not the archive's end");
     const Bytes bytes(tail, tailStart);
 
     // The end record nearest to the end whose comment fits in the archive.
@@ -137,8 +125,7 @@ ZipDirectory::Outcome ZipDirectory::parse(const QByteArray &tail, qint64 tailSta
         }
     }
     if (end < 0)
-        return tailStart > lowest ? needs(lowest)
-                                  : fail(Outcome::NotZip, QStringLiteral("no end record"));
+        return tailStart > lowest ? needs(lowest) : fail(Outcome::NotZip, "no end record");
 
     const quint16 thisDisk = bytes.u16(end + 4);
     const quint16 directoryDisk = bytes.u16(end + 6);
@@ -157,22 +144,20 @@ ZipDirectory::Outcome ZipDirectory::parse(const QByteArray &tail, qint64 tailSta
         return needs(qMax<qint64>(0, locator - zip64EndRecordSize));
     if (locator >= 0 && bytes.u32(locator) == zip64LocatorSignature) {
         if (bytes.u32(locator + 4) != 0 || bytes.u32(locator + 16) > 1)
-            return fail(Outcome::Split, QStringLiteral("the zip64 end record is on another disk"));
-        // The zip64 end record stands right before its locator. Behind a stub, the offset the
-        // locator records falls short by the stub's length, so the record is found by its
-        // place. Records with extensible data serve only encrypted directories.
+            return fail(Outcome::Split, "the zip64 end record is on another disk");
+        // The zip64 end record stands right before its locator, whose offset falls short behind
+        // a stub. Records with extensible data serve only encrypted directories.
         const qint64 record = locator - zip64EndRecordSize;
         if (record < 0)
-            return fail(Outcome::Damaged, QStringLiteral("no zip64 end record"));
+            return fail(Outcome::Damaged, "no zip64 end record");
         if (!bytes.has(record, zip64EndRecordSize))
             return needs(record);
         if (bytes.u32(record) != zip64EndSignature ||
             bytes.u64(record + 4) != quint64(zip64EndRecordSize - 12))
-            return fail(Outcome::Damaged, QStringLiteral("no zip64 end record before its locator"));
+            return fail(Outcome::Damaged, "no zip64 end record before its locator");
         const quint64 recordOffset = bytes.u64(locator + 8);
         if (recordOffset > quint64(record))
-            return fail(Outcome::Damaged,
-                        QStringLiteral("the zip64 locator points beyond its record"));
+            return fail(Outcome::Damaged, "the zip64 locator points beyond its record");
         zip64Start = record - qint64(recordOffset);
 
         const quint64 here64 = bytes.u64(record + 24);
@@ -181,8 +166,7 @@ ZipDirectory::Outcome ZipDirectory::parse(const QByteArray &tail, qint64 tailSta
         directoryOffset = bytes.u64(record + 48);
         directoryEnd = record;
         if (bytes.u32(record + 16) != 0 || bytes.u32(record + 20) != 0 || here64 != count)
-            return fail(Outcome::Split,
-                        QStringLiteral("the zip64 end record counts several disks"));
+            return fail(Outcome::Split, "the zip64 end record counts several disks");
         // What the end record states besides its escapes must be what the zip64 record says.
         if ((count16 != escape16 && count16 != count) ||
             (entriesHere != escape16 && entriesHere != here64) ||
@@ -190,25 +174,22 @@ ZipDirectory::Outcome ZipDirectory::parse(const QByteArray &tail, qint64 tailSta
             (offset32 != escape32 && offset32 != directoryOffset) ||
             (thisDisk != escape16 && thisDisk != 0) ||
             (directoryDisk != escape16 && directoryDisk != 0))
-            return fail(Outcome::Damaged,
-                        QStringLiteral("the end record and the zip64 end record disagree"));
+            return fail(Outcome::Damaged, "the end record and the zip64 end record disagree");
     } else if (thisDisk != 0 || directoryDisk != 0 || entriesHere != count16) {
-        return fail(Outcome::Split, QStringLiteral("the end record counts several disks"));
+        return fail(Outcome::Split, "the end record counts several disks");
     }
 
     // The directory stands right before the end records; recorded further on than that, it
     // has a stub of that length before the archive.
     if (directorySize > quint64(directoryEnd))
-        return fail(Outcome::Damaged,
-                    QStringLiteral("the directory is larger than what precedes the end record"));
+        return fail(Outcome::Damaged, "the directory is larger than what precedes the end record");
     const qint64 directoryStart = directoryEnd - qint64(directorySize);
     if (directoryOffset > quint64(directoryStart))
-        return fail(Outcome::Damaged,
-                    QStringLiteral("the directory is recorded beyond where it stands"));
+        return fail(Outcome::Damaged, "the directory is recorded beyond where it stands");
     const qint64 archiveStart = directoryStart - qint64(directoryOffset);
     if (zip64Start >= 0 && zip64Start != archiveStart)
-        return fail(Outcome::Damaged, QStringLiteral("the zip64 locator and the directory "
-                                                     "disagree on where the archive starts"));
+        return fail(Outcome::Damaged,
+                    "the zip64 locator and the directory disagree on where the archive starts");
     if (qint64(directorySize) > maxDirectorySize)
         return fail(Outcome::TooLarge,
                     QStringLiteral("a directory of %1 bytes").arg(directorySize));
@@ -230,26 +211,25 @@ ZipDirectory::Outcome ZipDirectory::parse(const QByteArray &tail, qint64 tailSta
 
 ZipDirectory::Outcome ZipDirectory::parseEntries(const Bytes &bytes, quint64 count)
 {
-    const QString damaged = QStringLiteral("entry %1: %2");
+    const auto damaged = [this](const QString &what, Outcome outcome = Outcome::Damaged) {
+        return fail(outcome, QStringLiteral("entry %1: %2").arg(m_entries.size()).arg(what));
+    };
     m_entries.reserve(int(count));
     qint64 at = m_directoryStart;
     while (at < m_directoryEnd) {
-        const int index = m_entries.size();
-        if (quint64(index) == count)
+        if (quint64(m_entries.size()) == count)
             return fail(Outcome::Damaged,
-                        QStringLiteral("the end record counts %1 entries, the directory holds "
-                                       "more")
+                        QStringLiteral("the end record counts %1 entries, the directory holds more")
                             .arg(count));
         if (m_directoryEnd - at < centralHeaderSize || bytes.u32(at) != centralSignature)
-            return fail(Outcome::Damaged, damaged.arg(index).arg("no directory record"));
+            return damaged(QStringLiteral("no directory record"));
         const int nameLength = bytes.u16(at + 28);
         const int extraLength = bytes.u16(at + 30);
         const int commentLength = bytes.u16(at + 32);
         const qint64 extraStart = at + centralHeaderSize + nameLength;
         const qint64 next = extraStart + extraLength + commentLength;
         if (next > m_directoryEnd)
-            return fail(Outcome::Damaged,
-                        damaged.arg(index).arg("record runs past the end of the directory"));
+            return damaged(QStringLiteral("record runs past the end of the directory"));
 
         Entry entry;
         entry.hostSystem = bytes.u16(at + 4) >> 8;
@@ -269,31 +249,27 @@ ZipDirectory::Outcome ZipDirectory::parseEntries(const Bytes &bytes, quint64 cou
         QString problem;
         if (!parseExtra(bytes, extraStart, extraStart + extraLength, &entry, &offset, &disk,
                         &unicodePath, &problem))
-            return fail(Outcome::Damaged, damaged.arg(index).arg(problem));
+            return damaged(problem);
         if (disk != 0)
-            return fail(Outcome::Split, damaged.arg(index).arg("on another disk"));
+            return damaged(QStringLiteral("on another disk"), Outcome::Split);
         const ZipName::Decoded name =
             ZipName::decode(entry.rawName, entry.flags & utf8Flag, entry.hostSystem, unicodePath);
         entry.name = name.text;
         entry.nameReadable = name.readable;
 
-        // Offsets count from the start of the archive proper; the data must fit before the
-        // directory.
+        // Offsets count from the archive proper's start; the data must fit before the directory.
         const qint64 room = m_directoryStart - m_archiveStart;
         if (offset >= quint64(room))
-            return fail(Outcome::Damaged,
-                        damaged.arg(index).arg("local header at or beyond the directory"));
+            return damaged(QStringLiteral("local header at or beyond the directory"));
         entry.localHeaderOffset = m_archiveStart + qint64(offset);
         if (entry.compressedSize > quint64(m_directoryStart - entry.localHeaderOffset))
-            return fail(Outcome::Damaged,
-                        damaged.arg(index).arg("data longer than the room before the directory"));
+            return damaged(QStringLiteral("data longer than the room before the directory"));
         // Sizes no data could honour would only make the free-space check refuse the archive
         // for the wrong reason.
         if (!entry.isEncrypted() &&
             ((entry.method == 0 && entry.size != entry.compressedSize) ||
              (entry.method == 8 && entry.size / maxDeflateRatio > entry.compressedSize + 1)))
-            return fail(Outcome::Damaged,
-                        damaged.arg(index).arg("size beyond what its data can unpack to"));
+            return damaged(QStringLiteral("size beyond what its data can unpack to"));
         m_entries.append(entry);
         at = next;
     }
@@ -319,10 +295,8 @@ bool ZipDirectory::parseExtra(const Bytes &bytes, qint64 at, qint64 end, Entry *
         const quint16 id = bytes.u16(at);
         const qint64 field = at + 4;
         const qint64 fieldEnd = field + bytes.u16(at + 2);
-        if (fieldEnd > end) {
-            *problem = QStringLiteral("extra field runs past its record");
-            return false;
-        }
+        if (fieldEnd > end)
+            return fault(problem, "extra field runs past its record");
         if (id == zip64Field && !zip64Seen) {
             zip64Seen = true;
             qint64 p = field;
@@ -340,10 +314,8 @@ bool ZipDirectory::parseExtra(const Bytes &bytes, qint64 at, qint64 end, Entry *
             };
             if ((needSize && !take(&entry->size, 8)) ||
                 (needCompressedSize && !take(&entry->compressedSize, 8)) ||
-                (needOffset && !takeOffset()) || (needDisk && !take(&diskNumber, 4))) {
-                *problem = QStringLiteral("zip64 field too short");
-                return false;
-            }
+                (needOffset && !takeOffset()) || (needDisk && !take(&diskNumber, 4)))
+                return fault(problem, "zip64 field too short");
             *disk = quint32(diskNumber);
         } else if (id == unicodePathField && fieldEnd - field >= 5 && bytes.u8(field) == 1 &&
                    bytes.u32(field + 1) == Crc32::of(entry->rawName)) {
@@ -353,56 +325,41 @@ bool ZipDirectory::parseExtra(const Bytes &bytes, qint64 at, qint64 end, Entry *
         }
         at = fieldEnd;
     }
-    if (at != end) {
-        *problem = QStringLiteral("extra fields end inside a field header");
-        return false;
-    }
-    if (!zip64Seen && (needSize || needCompressedSize || needOffset || needDisk)) {
-        *problem = QStringLiteral("zip64 field missing");
-        return false;
-    }
+    if (at != end)
+        return fault(problem, "extra fields end inside a field header");
+    if (!zip64Seen && (needSize || needCompressedSize || needOffset || needDisk))
+        return fault(problem, "zip64 field missing");
     return true;
 }
 
 qint64 ZipDirectory::localHeaderSize(const QByteArray &fixedPart)
 {
-    if (fixedPart.size() < localHeaderFixedSize)
+    const Bytes bytes(fixedPart, 0);
+    if (!bytes.has(0, localHeaderFixedSize) || bytes.u32(0) != localSignature)
         return -1;
-    const auto *p = reinterpret_cast<const uchar *>(fixedPart.constData());
-    if (read32(p) != localSignature)
-        return -1;
-    return localHeaderFixedSize + read16(p + 26) + read16(p + 28);
+    return localHeaderFixedSize + bytes.u16(26) + bytes.u16(28);
 }
 
 bool ZipDirectory::matchesLocalHeader(const Entry &entry, const QByteArray &header,
                                       QString *problem)
 {
-    if (localHeaderSize(header) != header.size()) {
-        *problem = QStringLiteral("no local header where the directory points");
-        return false;
-    }
-    const auto *p = reinterpret_cast<const uchar *>(header.constData());
-    const quint16 flags = read16(p + 6);
-    const QByteArray name = header.mid(localHeaderFixedSize, read16(p + 26));
-    if (name != entry.rawName) {
-        *problem = QStringLiteral("the local header names it differently");
-        return false;
-    }
-    if (read16(p + 8) != entry.method || ((flags ^ entry.flags) & encryptionFlags)) {
-        *problem = QStringLiteral("the local header gives another method or encryption");
-        return false;
-    }
+    if (localHeaderSize(header) != header.size())
+        return fault(problem, "no local header where the directory points");
+    const Bytes bytes(header, 0);
+    const quint16 flags = bytes.u16(6);
+    if (bytes.mid(localHeaderFixedSize, bytes.u16(26)) != entry.rawName)
+        return fault(problem, "the local header names it differently");
+    if (bytes.u16(8) != entry.method || ((flags ^ entry.flags) & encryptionFlags))
+        return fault(problem, "the local header gives another method or encryption");
     // Without a data descriptor the local header states the checksum and sizes itself, or
     // leaves them 0; zip64 archives escape the sizes into an extra field.
     const auto differs = [](quint32 local, quint64 central) {
         return local != 0 && local != escape32 && local != central;
     };
     if (!(flags & descriptorFlag) &&
-        (differs(read32(p + 14), entry.crc) || differs(read32(p + 18), entry.compressedSize) ||
-         differs(read32(p + 22), entry.size))) {
-        *problem = QStringLiteral("the local header gives another checksum or size");
-        return false;
-    }
+        (differs(bytes.u32(14), entry.crc) || differs(bytes.u32(18), entry.compressedSize) ||
+         differs(bytes.u32(22), entry.size)))
+        return fault(problem, "the local header gives another checksum or size");
     return true;
 }
 

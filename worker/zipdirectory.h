@@ -4,11 +4,9 @@
 #include <QString>
 #include <QVector>
 
-// The central directory of a zip archive: the record of every entry (its name, kind, sizes,
-// checksum and where its local header stands), read from the archive's last bytes: the end
-// record, the zip64 end record and its locator when there are, and the directory before them.
-// It reads bytes, not a file, so that it serves an archive on disk (ZipArchiveFile) and one
-// whose tail arrives over the network alike.
+// The central directory of a zip archive, read from the archive's last bytes (the end records
+// and the directory before them). It reads bytes, not a file, so that it serves an archive on
+// disk (ZipArchiveFile) and one whose tail arrives over the network alike.
 //
 // Archives are untrusted: whatever the bytes, parse() returns, and a directory it accepts is
 // one whose counts, sizes and offsets all agree with each other and with the archive's size.
@@ -31,10 +29,8 @@ public:
         quint64 compressedSize = 0;
         quint64 size = 0;
         qint64 localHeaderOffset = 0; // in the file, a stub before the archive included
-        // Where the entry's directory record stands in the file, and how long it is; and where
-        // the record's zip64 field holds the local header's offset, -1 when the record's own
-        // field does. An archive made of some of the entries copies their records and rewrites
-        // only that offset.
+        // The entry's directory record, and where its zip64 field holds the local header's
+        // offset (-1: the record's own field does): CompactArchive rewrites only that offset.
         qint64 recordOffset = 0;
         int recordSize = 0;
         qint64 zip64OffsetAt = -1;
@@ -55,8 +51,7 @@ public:
         TooLarge // a directory beyond maxDirectorySize
     };
 
-    // The bytes worth reading first: the end record, a comment of the greatest size, the zip64
-    // locator and record. Archives whose directory lies further back need a second read.
+    // The end record, a comment of the greatest size, the zip64 locator and record.
     static constexpr qint64 suggestedTailSize = 22 + 0xFFFF + 20 + 56;
     // Some 600,000 entries; beyond that an archive is refused rather than held in memory.
     static constexpr qint64 maxDirectorySize = 64 << 20;
@@ -65,29 +60,26 @@ public:
     Outcome parse(const QByteArray &tail, qint64 tailStart, qint64 archiveSize);
 
     qint64 neededStart() const { return m_neededStart; }
-    // Where the archive proper begins: bytes before it (a self-extractor's program, say) belong
-    // to no entry, and every offset the archive records counts from here.
+    // Where the archive proper begins, after any stub (a self-extractor's program, say): every
+    // offset the archive records counts from here.
     qint64 archiveStart() const { return m_archiveStart; }
     qint64 directoryStart() const { return m_directoryStart; }
-    // Where the end record ends: the comment after it belongs to no entry, and a reader that
-    // looks for the end record in fewer bytes than a comment may take finds it right there.
+    // Where the end record ends, before any comment: a reader that looks for the end record in
+    // the last few bytes finds it there.
     qint64 archiveEnd() const { return m_archiveEnd; }
-    // In the order of the directory.
     const QVector<Entry> &entries() const { return m_entries; }
     // The entries' positions in the order their data stands in the archive.
     QVector<int> fileOrder() const;
-    // What was wrong, in a few words for the debug output.
+    // What was wrong, for the debug output.
     QString problem() const { return m_problem; }
 
-    // The local header that stands before each entry's data starts with a part of fixed size;
-    // localHeaderSize() reads the whole size from it, -1 when it is no local header.
+    // The whole size of a local header from its fixed part; -1 when it is no local header.
     static constexpr int localHeaderFixedSize = 30;
     static qint64 localHeaderSize(const QByteArray &fixedPart);
     // Whether the local header held whole in header agrees with entry: the same name, method
     // and encryption, and the same checksum and sizes where it states them.
     static bool matchesLocalHeader(const Entry &entry, const QByteArray &header, QString *problem);
-    // The records an archive ends with, and the values that escape a field to its zip64 twin,
-    // for code that writes them.
+    // For code that writes the records an archive ends with.
     static constexpr quint32 endSignature = 0x06054b50;
     static constexpr quint32 zip64EndSignature = 0x06064b50;
     static constexpr quint32 zip64LocatorSignature = 0x07064b50;

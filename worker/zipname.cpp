@@ -28,24 +28,6 @@ const char16_t cp437High[128] = {
 };
 // clang-format on
 
-} // namespace
-
-namespace ZipName {
-
-Decoded decode(const QByteArray &raw, bool utf8Flag, int hostSystem, const QByteArray &unicodePath)
-{
-    if (!unicodePath.isNull())
-        return fromUtf8(unicodePath);
-    if (utf8Flag)
-        return fromUtf8(raw);
-    if (hostSystem == unixHost) {
-        const Decoded asUtf8 = fromUtf8(raw);
-        if (asUtf8.readable)
-            return asUtf8;
-    }
-    return {fromCp437(raw), true};
-}
-
 QString fromCp437(const QByteArray &raw)
 {
     QString text(raw.size(), Qt::Uninitialized);
@@ -55,6 +37,20 @@ QString fromCp437(const QByteArray &raw)
         *out++ = byte < 0x80 ? QChar(byte) : QChar(ushort(cp437High[byte - 0x80]));
     }
     return text;
+}
+
+} // namespace
+
+namespace ZipName {
+
+Decoded decode(const QByteArray &raw, bool utf8Flag, int hostSystem, const QByteArray &unicodePath)
+{
+    if (!unicodePath.isNull())
+        return fromUtf8(unicodePath);
+    const Decoded asUtf8 = fromUtf8(raw);
+    if (utf8Flag || (hostSystem == unixHost && asUtf8.readable))
+        return asUtf8;
+    return {fromCp437(raw), true};
 }
 
 Decoded fromUtf8(const QByteArray &bytes)
