@@ -1,4 +1,4 @@
-#include "worker/cataloguebaseurl.h"
+#include "transfer/cataloguebaseurl.h"
 
 QString catalogueBaseUrl()
 {

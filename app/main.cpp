@@ -1,7 +1,7 @@
 #include "mainwindow.h"
 
-#include "library/singleinstance.h"
-#include "library/translations.h"
+#include "app/singleinstance.h"
+#include "app/translations.h"
 
 #include <QApplication>
 #include <QDebug>

@@ -1,9 +1,9 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "library/download.h"
-#include "library/formfont.h"
+#include "app/formfont.h"
 #include "library/startpage.h"
+#include "transfer/download.h"
 #include "worker/module.h"
 
 #include <QApplication>

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "archive/installedcomparison.h"
+#include "archive/jobresult.h"
 #include "browse/letterjump.h"
-#include "worker/installedcheck.h"
-#include "worker/installedcomparison.h"
-#include "worker/jobresult.h"
+#include "library/installedcheck.h"
 
 #include <QHash>
 #include <QJsonArray>

@@ -1,6 +1,6 @@
 #include "benchcataloguebaseurl.h"
 
-#include "worker/cataloguebaseurl.h"
+#include "transfer/cataloguebaseurl.h"
 
 #include <QMutex>
 

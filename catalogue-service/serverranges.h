@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/httpranges.h"
+#include "transfer/httpranges.h"
 
 #include <optional>
 

@@ -1,7 +1,7 @@
 #include "library/libraryindex.h"
 
+#include "archive/entrypath.h"
 #include "browse/catalogrecord.h"
-#include "worker/entrypath.h"
 
 #include <QFile>
 #include <QJsonDocument>

@@ -1,13 +1,13 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "archive/archivepath.h"
 #include "browse/catalogrecord.h"
-#include "library/archivepath.h"
-#include "library/download.h"
 #include "library/libraryindex.h"
 #include "library/startpage.h"
 #include "library/statusline.h"
-#include "worker/systemproxy.h"
+#include "transfer/download.h"
+#include "transfer/systemproxy.h"
 
 #include <QDebug>
 #include <QNetworkAccessManager>

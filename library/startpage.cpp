@@ -1,7 +1,7 @@
 #include "library/startpage.h"
 
-#include "library/archivepath.h"
-#include "worker/entrypath.h"
+#include "archive/archivepath.h"
+#include "archive/entrypath.h"
 
 #include <QCryptographicHash>
 #include <QDebug>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "archive/jobresult.h"
 #include "browse/catalogrecord.h"
-#include "worker/jobresult.h"
 
 #include <QString>
 

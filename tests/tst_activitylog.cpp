@@ -1,8 +1,8 @@
 // The activity log, the worker notifications, the tab-bar handler and the event-processing wait.
+#include "archive/jobresult.h"
 #include "support/messagelog.h"
 #include "support/testenvironment.h"
 #include "support/windowfixture.h"
-#include "worker/jobresult.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
+#include "archive/archiveextractor.h"
+#include "archive/crc32.h"
 #include "support/files.h"
 #include "support/testenvironment.h"
 #include "support/zipbuilder.h"
-#include "worker/archiveextractor.h"
-#include "worker/crc32.h"
 #include "worker/module.h"
 
 #include <QApplication>

@@ -1,15 +1,15 @@
 // Updates of an installed module that fetch only what changed, through the real window and the
 // stand-in catalogue service on loopback: whatever the service does, the library ends with the
 // tree that unpacking the whole new archive gives, or, when the update fails, the old one.
-#include "library/deltaupdate.h"
+#include "archive/archiveextractor.h"
 #include "library/libraryindex.h"
 #include "support/files.h"
 #include "support/serviceprocess.h"
 #include "support/testenvironment.h"
 #include "support/windowfixture.h"
 #include "support/zipbuilder.h"
-#include "worker/archiveextractor.h"
-#include "worker/networktiming.h"
+#include "transfer/deltaupdate.h"
+#include "transfer/networktiming.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,13 +1,13 @@
 // Module downloads driven through the real window against a loopback catalogue: progress, the
 // two chains, failed transfers, and a module recorded only once its archive arrived whole and
 // was unpacked.
-#include "library/archivepath.h"
+#include "archive/archivepath.h"
 #include "library/statusline.h"
 #include "support/messagelog.h"
 #include "support/testcertificate.h"
 #include "support/testenvironment.h"
 #include "support/windowfixture.h"
-#include "worker/networktiming.h"
+#include "transfer/networktiming.h"
 
 #include <QApplication>
 #include <QBuffer>

@@ -2,14 +2,14 @@
 // update changed, by ranges or whole, the module ends as a fresh install of its new version
 // plus the user's own files; damage shows in the library table and a repair sends only what
 // was damaged.
+#include "archive/archiveextractor.h"
 #include "library/libraryindex.h"
 #include "support/files.h"
 #include "support/serviceprocess.h"
 #include "support/testenvironment.h"
 #include "support/windowfixture.h"
 #include "support/zipbuilder.h"
-#include "worker/archiveextractor.h"
-#include "worker/networktiming.h"
+#include "transfer/networktiming.h"
 
 #include <QDir>
 #include <QJsonArray>

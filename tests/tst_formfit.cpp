@@ -1,8 +1,8 @@
 #include "support/testenvironment.h"
 #include "support/windowfixture.h"
 
+#include "app/translations.h"
 #include "browse/catalogrecord.h"
-#include "library/translations.h"
 
 #include <QAbstractButton>
 #include <QGroupBox>

@@ -1,10 +1,10 @@
+#include "archive/crc32.h"
+#include "library/driverecord.h"
+#include "library/librarycopier.h"
 #include "support/files.h"
 #include "support/scratchdrive.h"
 #include "support/testcataloguebaseurl.h"
 #include "support/testenvironment.h"
-#include "worker/crc32.h"
-#include "worker/driverecord.h"
-#include "worker/librarycopier.h"
 #include "worker/module.h"
 
 #include <QApplication>

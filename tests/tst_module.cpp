@@ -4,8 +4,8 @@
 #include "support/testcertificate.h"
 #include "support/testenvironment.h"
 #include "support/testserver.h"
+#include "transfer/networktiming.h"
 #include "worker/module.h"
-#include "worker/networktiming.h"
 
 #include <QApplication>
 #include <QSignalSpy>

@@ -3,8 +3,6 @@
 // client reads byte ranges and resumes downloads, and the real window fills its lists,
 // installs a module and resumes a download cut half-way.
 #include "browse/topicchoice.h"
-#include "library/download.h"
-#include "library/partialdownload.h"
 #include "support/files.h"
 #include "support/httpanswer.h"
 #include "support/nginxserver.h"
@@ -12,7 +10,9 @@
 #include "support/testcataloguebaseurl.h"
 #include "support/testenvironment.h"
 #include "support/windowfixture.h"
-#include "worker/networktiming.h"
+#include "transfer/download.h"
+#include "transfer/networktiming.h"
+#include "transfer/partialdownload.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -4,7 +4,7 @@
 #include "support/tinyproxy.h"
 #include "support/windowfixture.h"
 #include "support/zipbuilder.h"
-#include "worker/networktiming.h"
+#include "transfer/networktiming.h"
 
 #include <QDir>
 #include <QJsonArray>

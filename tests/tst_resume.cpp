@@ -1,10 +1,10 @@
 // What lets a download resume, tested directly: HTTP's byte ranges and validators, the reader
 // of multipart/byteranges bodies, and the part a failed download keeps.
-#include "library/byterangereader.h"
 #include "catalogue-service/serverranges.h"
-#include "library/partialdownload.h"
 #include "support/files.h"
 #include "support/testenvironment.h"
+#include "transfer/byterangereader.h"
+#include "transfer/partialdownload.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 // One client per library folder: a later start over the same folder gives way and brings the
 // running client's window to the front; a start over another folder runs beside it.
-#include "library/singleinstance.h"
+#include "app/singleinstance.h"
 #include "support/testenvironment.h"
 
 #include <QSignalSpy>

@@ -1,8 +1,8 @@
 // "Start Here.html": its links, and what a real browser (Debian's chromium) shows of it.
+#include "library/librarycopier.h"
 #include "library/startpage.h"
 #include "support/files.h"
 #include "support/scratchdrive.h"
-#include "worker/librarycopier.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

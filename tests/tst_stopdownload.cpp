@@ -3,7 +3,7 @@
 #include "support/testenvironment.h"
 #include "support/windowfixture.h"
 #include "support/zipbuilder.h"
-#include "worker/networktiming.h"
+#include "transfer/networktiming.h"
 
 #include <QDir>
 #include <QJsonArray>

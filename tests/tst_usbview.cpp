@@ -1,10 +1,10 @@
 // The "Create USB" tab of the real window: choosing the drive folder and copying the library.
+#include "library/driverecord.h"
 #include "support/files.h"
 #include "support/scratchdrive.h"
 #include "support/testcataloguebaseurl.h"
 #include "support/testenvironment.h"
 #include "support/windowfixture.h"
-#include "worker/driverecord.h"
 
 #include <QApplication>
 #include <QDateTime>

@@ -1,11 +1,11 @@
 #include "worker/module.h"
 
-#include "worker/archiveextractor.h"
-#include "worker/cataloguebaseurl.h"
-#include "worker/cataloguerequest.h"
-#include "worker/installrecord.h"
-#include "worker/librarycopier.h"
-#include "worker/systemproxy.h"
+#include "archive/archiveextractor.h"
+#include "archive/installrecord.h"
+#include "library/librarycopier.h"
+#include "transfer/cataloguebaseurl.h"
+#include "transfer/cataloguerequest.h"
+#include "transfer/systemproxy.h"
 
 #include <QDebug>
 #include <QElapsedTimer>

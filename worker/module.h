@@ -1,8 +1,8 @@
 #pragma once
 
-#include "worker/installedcheck.h"
-#include "worker/installedcomparison.h"
-#include "worker/jobresult.h"
+#include "archive/installedcomparison.h"
+#include "archive/jobresult.h"
+#include "library/installedcheck.h"
 
 #include <QJsonArray>
 #include <QObject>

@@ -9,7 +9,7 @@
 #include "common/procstat.h"
 
 #include "mainwindow.h"
-#include "worker/networktiming.h"
+#include "transfer/networktiming.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>

@@ -3,8 +3,8 @@
 // Range, a Content-Range and an entity tag, one a line, then the body. A body read in one
 // piece and in small chunks must give the same bytes at the same places.
 
-#include "library/byterangereader.h"
 #include "catalogue-service/serverranges.h"
+#include "transfer/byterangereader.h"
 
 #include <QList>
 

@@ -3,9 +3,9 @@
 // and its own bytes it makes an archive whose directory says of every entry wanted what the
 // other's said, with each local record where the directory points.
 
-#include "worker/compactarchive.h"
-#include "worker/crc32.h"
-#include "worker/zipdirectory.h"
+#include "archive/crc32.h"
+#include "archive/zipdirectory.h"
+#include "transfer/compactarchive.h"
 
 #include <QBuffer>
 

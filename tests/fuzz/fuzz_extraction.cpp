@@ -1,8 +1,8 @@
 // The whole extraction of an archive into a library folder: it either installs, or refuses
 // and leaves the library as it was; nothing ever lands outside the library.
 
-#include "worker/archiveextractor.h"
-#include "worker/ziparchivefile.h"
+#include "archive/archiveextractor.h"
+#include "archive/ziparchivefile.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,7 +1,7 @@
 // The zip directory reader, given an archive whole and given its tail only, as a download by
 // ranges gives it; every directory it accepts must agree with the bytes it came from.
 
-#include "worker/zipdirectory.h"
+#include "archive/zipdirectory.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 #include "support/httpanswer.h"
 
-#include "library/byterangereader.h"
 #include "catalogue-service/serverranges.h"
+#include "transfer/byterangereader.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkRequest>

@@ -1,6 +1,6 @@
 #include "support/testcataloguebaseurl.h"
 
-#include "worker/cataloguebaseurl.h"
+#include "transfer/cataloguebaseurl.h"
 
 #include <QMutex>
 

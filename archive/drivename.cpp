@@ -1,0 +1,58 @@
+#include "archive/drivename.h"
+
+#include <QCoreApplication>
+#include <QRegularExpression>
+
+namespace DriveName {
+
+QString problem(const QString &name)
+{
+    for (const QChar c : name) {
+        if (c.unicode() < 0x20)
+            return QCoreApplication::translate(
+                "DriveName", "a thumb drive cannot hold a name with a control character");
+        if (QStringLiteral(":*?\"<>|\\").contains(c))
+            return QCoreApplication::translate("DriveName",
+                                               "a thumb drive cannot hold a name with ") +
+                   c;
+    }
+    if (name.endsWith(QLatin1Char('.')))
+        return QCoreApplication::translate("DriveName",
+                                           "a thumb drive cannot hold a name that ends in a dot");
+    if (name.endsWith(QLatin1Char(' ')))
+        return QCoreApplication::translate("DriveName",
+                                           "a thumb drive cannot hold a name that ends in a blank");
+    if (name.size() > 255)
+        return QCoreApplication::translate(
+            "DriveName", "a thumb drive cannot hold a name longer than 255 characters");
+    if (isDeviceName(name))
+        return QCoreApplication::translate("DriveName", "Windows keeps the name ") +
+               name.section(QLatin1Char('.'), 0, 0).trimmed().toUpper() +
+               QCoreApplication::translate("DriveName", " for a device");
+    return QString();
+}
+
+bool isDeviceName(const QString &name)
+{
+    static const QRegularExpression devices(QStringLiteral("^(CON|PRN|AUX|NUL|COM[1-9]|LPT[1-9])$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    return devices.match(name.section(QLatin1Char('.'), 0, 0).trimmed()).hasMatch();
+}
+
+QString onDrive(const QString &name)
+{
+    QString upper = name;
+    // Letter by letter, never a whole-string mapping: "ß" stays one letter, as it does on FAT,
+    // and a surrogate half is left as it is, since the drive's table covers single units only.
+    for (QChar &c : upper)
+        c = c.toUpper();
+    return upper;
+}
+
+bool comesBefore(const QString &a, const QString &b)
+{
+    const int order = a.compare(b, Qt::CaseInsensitive);
+    return order != 0 ? order < 0 : a < b;
+}
+
+} // namespace DriveName

@@ -1,0 +1,6 @@
+#include "transfer/systemproxy.h"
+
+QList<QNetworkProxy> SystemProxy::queryProxy(const QNetworkProxyQuery &query)
+{
+    return systemProxyForQuery(query);
+}

@@ -1,6 +1,0 @@
-#include "worker/systemproxy.h"
-
-QList<QNetworkProxy> SystemProxy::queryProxy(const QNetworkProxyQuery &query)
-{
-    return systemProxyForQuery(query);
-}
