@@ -46,20 +46,13 @@ QString dataSize(qint64 bytes)
 {
     return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
 }
-
-// Whether the drive holding path has no room left for bytes more. A drive that reports no
-// size (some file systems do not) is taken to be full once a write fails on it.
-bool isFull(const QString &path, qint64 bytes)
-{
-    const qint64 free = DiskSpace::available(QFileInfo(path).absolutePath());
-    return free < bytes;
-}
 } // namespace
 
 LibraryCopier::LibraryCopier(std::function<void(const QString &)> log,
                              std::function<void(qint64)> working)
-    : m_log(std::move(log)), m_working(std::move(working))
+    : m_log(std::move(log)), m_working(working ? std::move(working) : [](qint64) {})
 {
+    m_buffer.resize(blockSize);
 }
 
 bool LibraryCopier::copyRecursively(const QString &source, const QString &target)
@@ -135,12 +128,7 @@ bool LibraryCopier::copyRecursively(const QString &source, const QString &target
 void LibraryCopier::planFolder(const QFileInfo &source, const QString &target, const QString &line)
 {
     const int at = m_steps.size();
-    Step folder;
-    folder.kind = Step::Folder;
-    folder.source = source;
-    folder.target = target;
-    folder.line = line;
-    m_steps.append(folder);
+    m_steps.append(Step{Step::Folder, source, target, line});
     m_walk.append(source.canonicalFilePath());
     planEntries(source, target);
     m_walk.removeLast();
@@ -177,12 +165,9 @@ void LibraryCopier::planEntries(const QFileInfo &folder, const QString &target)
             refusal = tr("it takes ") + dataSize(entry.size()) +
                       tr(", and a thumb drive cannot hold a file of 4 GB or more");
         if (!refusal.isEmpty()) {
-            Step refused;
-            refused.kind = Step::Refused;
-            refused.source = entry;
-            refused.target = entryTarget;
-            refused.line = tr("Cannot copy ") + name + tr(" to ") + entryTarget + tr(": ") +
-                           refusal + QLatin1Char('.');
+            Step refused{Step::Refused, entry, entryTarget,
+                         tr("Cannot copy ") + name + tr(" to ") + entryTarget + tr(": ") + refusal +
+                             QLatin1Char('.')};
             if (entry.isDir()) {
                 refused.files = 0;
                 QDirIterator below(entry.filePath(), QDir::Files | QDir::System,
@@ -195,15 +180,10 @@ void LibraryCopier::planEntries(const QFileInfo &folder, const QString &target)
         }
         taken.insert(onDrive, name);
         const QString line = tr("Copying ") + name + tr(" to ") + entryTarget;
-        if (entry.isDir()) {
+        if (entry.isDir())
             planFolder(entry, entryTarget, line);
-        } else {
-            Step file;
-            file.source = entry;
-            file.target = entryTarget;
-            file.line = line;
-            m_steps.append(file);
-        }
+        else
+            m_steps.append(Step{Step::File, entry, entryTarget, line});
     }
 }
 
@@ -316,11 +296,9 @@ bool LibraryCopier::hasSameBytes(const QFileInfo &source, const QFileInfo &targe
     if (!ours.open(QIODevice::ReadOnly | QIODevice::Unbuffered) ||
         !theirs.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return false;
-    if (m_buffer.isEmpty())
-        m_buffer.resize(blockSize);
     m_theirBuffer.resize(blockSize);
     for (qint64 done = 0;; done += blockSize) {
-        working(source.size() - done);
+        m_working(source.size() - done);
         const qint64 got = ours.read(m_buffer.data(), blockSize);
         if (got < 0 || theirs.read(m_theirBuffer.data(), blockSize) != got)
             return false;
@@ -329,12 +307,6 @@ bool LibraryCopier::hasSameBytes(const QFileInfo &source, const QFileInfo &targe
         if (std::memcmp(m_buffer.constData(), m_theirBuffer.constData(), size_t(got)) != 0)
             return false;
     }
-}
-
-void LibraryCopier::working(qint64 bytesToGo) const
-{
-    if (m_working)
-        m_working(bytesToGo);
 }
 
 LibraryCopier::Written LibraryCopier::writeCopy(const QFileInfo &source, const QString &target,
@@ -358,17 +330,17 @@ LibraryCopier::Written LibraryCopier::writeCopy(const QFileInfo &source, const Q
     if (!out.open())
         return failed(out, notWritten);
     // Once the file is open, a write fails mostly because the drive is full: then nothing more
-    // can be copied. A drive with room left has failed for this file alone.
+    // can be copied. A drive with room left has failed for this file alone; one that reports no
+    // size (some file systems do not) is taken to be full.
     const auto writeFailed = [&](qint64 written) {
         failed(out, notWritten);
-        return isFull(target, qMax<qint64>(source.size() - written, blockSize)) ? Written::DriveFull
-                                                                                : Written::Failed;
+        const qint64 free = DiskSpace::available(QFileInfo(target).absolutePath());
+        return free < qMax<qint64>(source.size() - written, blockSize) ? Written::DriveFull
+                                                                       : Written::Failed;
     };
-    if (m_buffer.isEmpty())
-        m_buffer.resize(blockSize);
     qint64 written = 0;
     for (;;) {
-        working(source.size() - written);
+        m_working(source.size() - written);
         const qint64 got = in.read(m_buffer.data(), m_buffer.size());
         if (got < 0)
             return failed(in, tr("the library's file could not be read"));
@@ -423,11 +395,9 @@ bool LibraryCopier::crcOf(const QString &path, quint32 *crc)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return false;
-    if (m_buffer.isEmpty())
-        m_buffer.resize(blockSize);
     Crc32 sum;
     for (;;) {
-        working(file.size() - file.pos());
+        m_working(file.size() - file.pos());
         const qint64 got = file.read(m_buffer.data(), blockSize);
         if (got < 0)
             return false;
@@ -589,7 +559,7 @@ bool LibraryCopier::readsBack(const Step &step, qint64 toGo, quint32 *crc)
     Crc32 sum;
     qint64 done = 0;
     for (;;) {
-        working(toGo - done);
+        m_working(toGo - done);
         const char *block = nullptr;
         const qint64 got = copy.read(&block);
         if (got < 0 || ours.read(m_buffer.data(), got) != got)

@@ -76,7 +76,6 @@ private:
     Written copyFile(const QFileInfo &source, const QString &target, QString *problem);
     bool isUpToDate(const QFileInfo &source, const QFileInfo &target);
     bool hasSameBytes(const QFileInfo &source, const QFileInfo &target);
-    void working(qint64 bytesToGo) const;
     // replacing: an outdated copy stands at target and is replaced.
     Written writeCopy(const QFileInfo &source, const QString &target, bool replacing,
                       QString *problem);
