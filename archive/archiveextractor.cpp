@@ -18,10 +18,9 @@ namespace {
 InstallRecord newRecord(const QString &archivePath, const ZipDirectory &directory)
 {
     InstallRecord pending;
-    if (QFileInfo::exists(InstallRecord::pendingPathFor(archivePath)) &&
-        pending.read(InstallRecord::pendingPathFor(archivePath)))
-        return pending;
-    return InstallRecord::fromDirectory(directory);
+    return pending.read(InstallRecord::pendingPathFor(archivePath))
+               ? pending
+               : InstallRecord::fromDirectory(directory);
 }
 
 // What the previous version installed and this one does not hold, and the folders this one

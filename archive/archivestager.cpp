@@ -188,16 +188,13 @@ bool ArchiveStager::readLinkTargets()
         return damaged(reader.problem());
     for (Entry &entry : m_entries) {
         const ZipDirectory::Entry &raw = record(entry);
-        if (!reader.nextEntry())
-            return damaged(reader.failed() ? reader.problem()
-                                           : QStringLiteral("fewer entries than the directory"));
+        if (!nextEntry(reader, entry))
+            return false;
         if (raw.kind() != Kind::Link)
             continue;
-        if (reader.kind() != Kind::Link)
-            return damaged(QStringLiteral("%1 is not read as a link").arg(raw.name));
         const QByteArray target = reader.linkTarget();
-        if (quint64(target.size()) != raw.size || Crc32::of(target) != raw.crc)
-            return damaged(QStringLiteral("the target of link %1 is damaged").arg(raw.name));
+        if (!linkTargetIntact(raw, target))
+            return false;
         entry.linkTarget = ZipName::decode(target, raw.flags & 0x0800, raw.hostSystem).text;
         if (!EntryPath::linkStaysInside(entry.path, entry.linkTarget))
             return fail(tr("the archive holds an unsafe link: %1 -> %2")
@@ -233,10 +230,9 @@ bool ArchiveStager::makeFolder(const QString &tree, const QString &path)
 bool ArchiveStager::writeFile(const QString &tree, const Entry &entry, ArchiveReader &reader)
 {
     QFile file(tree + QLatin1Char('/') + entry.path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return fail(tr("%1 could not be written").arg(entry.path), file.errorString());
-    if (!streamData(entry, reader, &file))
-        return false;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+        !streamData(entry, reader, &file))
+        return file.isOpen() ? false : writeFailed(entry, file);
     file.close();
     if (file.error() != QFileDevice::NoError)
         return writeFailed(entry, file);
@@ -291,6 +287,13 @@ bool ArchiveStager::nextEntry(ArchiveReader &reader, const Entry &entry)
     if (reader.kind() != raw.kind() ||
         (raw.kind() == Kind::File && reader.size() != qint64(raw.size)))
         return damaged(QStringLiteral("%1 reads otherwise than the directory says").arg(raw.name));
+    return true;
+}
+
+bool ArchiveStager::linkTargetIntact(const ZipDirectory::Entry &raw, const QByteArray &target)
+{
+    if (quint64(target.size()) != raw.size || Crc32::of(target) != raw.crc)
+        return damaged(QStringLiteral("the target of link %1 is damaged").arg(raw.name));
     return true;
 }
 
@@ -349,11 +352,8 @@ bool ArchiveStager::check()
             return false;
         if (raw.kind() == Kind::File && !streamData(entry, reader, nullptr))
             return false;
-        if (raw.kind() == Kind::Link) {
-            const QByteArray target = reader.linkTarget();
-            if (quint64(target.size()) != raw.size || Crc32::of(target) != raw.crc)
-                return damaged(QStringLiteral("the target of link %1 is damaged").arg(raw.name));
-        }
+        if (raw.kind() == Kind::Link && !linkTargetIntact(raw, reader.linkTarget()))
+            return false;
     }
     return noMoreEntries(reader);
 }

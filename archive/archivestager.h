@@ -77,6 +77,7 @@ private:
     // Moves reader to the entry's data; false when the archive reads otherwise.
     bool nextEntry(ArchiveReader &reader, const Entry &entry);
     bool noMoreEntries(ArchiveReader &reader);
+    bool linkTargetIntact(const ZipDirectory::Entry &raw, const QByteArray &target);
 
     const ZipDirectory &m_directory;
     const QVector<int> m_fileOrder;

@@ -67,13 +67,8 @@ bool StagedInstall::removeStale()
     });
     for (const QString &folder : qAsConst(folders)) {
         const QString target = joined(m_destination, folder);
-        if (isRealFolder(QFileInfo(target)) && QDir().rmdir(target)) {
-            Step step;
-            step.target = target;
-            step.isFolder = true;
-            step.removed = true;
-            m_steps.append(step);
-        }
+        if (isRealFolder(QFileInfo(target)) && QDir().rmdir(target))
+            m_steps.append(Step{target, QString(), true, true});
     }
     return true;
 }
@@ -104,16 +99,14 @@ bool StagedInstall::removeStaleFile(const InstallRecord::File &stale)
     if (!names->contains(name) ||
         (stale.link ? !existing.isSymLink() : existing.isSymLink() || !existing.isFile()))
         return true;
-    Step step;
-    step.target = target;
-    step.removed = true;
-    step.setAside = m_setAsideFolder + QLatin1Char('/') + QString::number(m_setAsideCount++);
-    if (!QFile::rename(target, step.setAside)) {
+    const QString setAside =
+        m_setAsideFolder + QLatin1Char('/') + QString::number(m_setAsideCount++);
+    if (!QFile::rename(target, setAside)) {
         m_error = QStringLiteral("%1 could not be removed").arg(relativePath);
         return false;
     }
     names->remove(name);
-    m_steps.append(step);
+    m_steps.append(Step{target, setAside, false, true});
     return true;
 }
 
@@ -153,9 +146,7 @@ bool StagedInstall::moveOne(const QFileInfo &staged, const QString &relativePath
         return false;
     }
 
-    Step step;
-    step.target = target;
-    step.isFolder = stagedFolder;
+    Step step{target, QString(), stagedFolder};
     if (present) {
         // Set the old one aside rather than delete it, so that a later failure can put it back.
         // Renames never follow a link at their end, so nothing is written through one.
