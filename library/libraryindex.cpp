@@ -33,12 +33,24 @@ Line parseLine(const char *begin, const char *end)
     return line;
 }
 
+QByteArray lineOf(const QJsonObject &record)
+{
+    return QJsonDocument(record).toJson(QJsonDocument::Compact) + '\n';
+}
+
+} // namespace
+
+QString path(const QString &libraryFolder)
+{
+    return libraryFolder + QLatin1Char('/') + EntryPath::indexName;
+}
+
 // The whole file in one read, split at line feeds; a carriage return before a line feed
 // belongs to the line end, so files written on Windows read the same.
-Result readLines(const QString &filePath, QVector<Line> *lines)
+Result read(const QString &libraryFolder, QVector<Line> *lines)
 {
     lines->clear();
-    QFile file(filePath);
+    QFile file(path(libraryFolder));
     if (!file.open(QIODevice::ReadOnly))
         return {false, openError};
     const QByteArray content = file.readAll();
@@ -58,18 +70,6 @@ Result readLines(const QString &filePath, QVector<Line> *lines)
     return {true, QString()};
 }
 
-QByteArray lineOf(const QJsonObject &record)
-{
-    return QJsonDocument(record).toJson(QJsonDocument::Compact) + '\n';
-}
-
-} // namespace
-
-QString path(const QString &libraryFolder)
-{
-    return libraryFolder + QLatin1Char('/') + EntryPath::indexName;
-}
-
 Result merge(const QString &libraryFolder, const QJsonObject &record)
 {
     const QString filePath = path(libraryFolder);
@@ -79,7 +79,7 @@ Result merge(const QString &libraryFolder, const QJsonObject &record)
     // would drop every other installed module from the library.
     QVector<Line> lines;
     if (exists) {
-        const Result reading = readLines(filePath, &lines);
+        const Result reading = read(libraryFolder, &lines);
         if (!reading.ok)
             return reading;
     }
@@ -110,11 +110,6 @@ Result merge(const QString &libraryFolder, const QJsonObject &record)
     if (file.write(content) != content.size() || !file.commit())
         return {false, exists ? writeError : createError};
     return {true, QString()};
-}
-
-Result read(const QString &libraryFolder, QVector<Line> *lines)
-{
-    return readLines(path(libraryFolder), lines);
 }
 
 } // namespace LibraryIndex

@@ -75,9 +75,8 @@ QString groupTitle(int group)
 
 QString groupAnchor(int group)
 {
-    if (group < 23)
-        return QStringLiteral("letter-") + QChar('A' + group);
-    return group == 23 ? QStringLiteral("letter-XYZ") : QStringLiteral("letter-other");
+    return QStringLiteral("letter-") +
+           (group == 24 ? QStringLiteral("other") : groupTitle(group).remove(QLatin1Char('-')));
 }
 
 QString encoded(const QString &relativePath)
@@ -161,42 +160,21 @@ struct Listed
     const QJsonObject *record;
 };
 
-// Appends text with the characters that HTML reads as markup escaped; straight into the page,
-// since the page is written at every install.
-void appendEscaped(QString *out, const QString &text)
-{
-    int from = 0;
-    for (int at = 0; at < text.size(); ++at) {
-        const char16_t c = text.at(at).unicode();
-        const char *entity = c == '<'   ? "&lt;"
-                             : c == '>' ? "&gt;"
-                             : c == '&' ? "&amp;"
-                             : c == '"' ? "&quot;"
-                                        : nullptr;
-        if (!entity)
-            continue;
-        out->append(text.constData() + from, at - from);
-        out->append(QLatin1String(entity));
-        from = at + 1;
-    }
-    out->append(text.constData() + from, text.size() - from);
-}
-
 void appendEntry(QString *out, const Listed &entry, const QString &link)
 {
     const CatalogRecord record(*entry.record);
     out->append(QLatin1String("<li><h3>"));
     if (!link.isEmpty())
         out->append(QLatin1String("<a href=\"")).append(link).append(QLatin1String("\">"));
-    appendEscaped(out, entry.name);
+    out->append(entry.name.toHtmlEscaped());
     if (!link.isEmpty())
         out->append(QLatin1String("</a>"));
     out->append(QLatin1String("</h3><p class=\"d\">"));
-    appendEscaped(out, plainDescription(record.description()));
+    out->append(plainDescription(record.description()).toHtmlEscaped());
     out->append(QLatin1String("</p><p class=\"f\">Version: "));
-    appendEscaped(out, record.version());
+    out->append(record.version().toHtmlEscaped());
     out->append(QLatin1String(" &middot; Size: "));
-    appendEscaped(out, record.packageSize());
+    out->append(record.packageSize().toHtmlEscaped());
     if (link.isEmpty())
         out->append(QLatin1String(" &middot; Its files are not in this folder."));
     out->append(QLatin1String("</p></li>\n"));
