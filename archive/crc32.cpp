@@ -1,5 +1,7 @@
 #include "archive/crc32.h"
 
+#include <QFile>
+
 #include <zlib.h>
 
 #if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
@@ -81,6 +83,28 @@ void Crc32::update(const char *data, qint64 size)
     }
 #endif
     m_register = ~quint32(crc32_z(~m_register, p, size_t(size)));
+}
+
+bool Crc32::ofFile(const QString &path, quint32 *crc, const std::function<void(qint64)> &working)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return false;
+    // Large enough to read fast, small enough to stay out of sight.
+    QByteArray block(1 << 20, Qt::Uninitialized);
+    Crc32 sum;
+    for (;;) {
+        if (working)
+            working(file.size() - file.pos());
+        const qint64 got = file.read(block.data(), block.size());
+        if (got < 0)
+            return false;
+        if (got == 0)
+            break;
+        sum.update(block.constData(), got);
+    }
+    *crc = sum.value();
+    return true;
 }
 
 quint32 Crc32::of(const QByteArray &data)

@@ -14,9 +14,6 @@ namespace {
 
 using Kind = ZipDirectory::Kind;
 
-// Reads in blocks of this size: large enough to read fast, small enough to stay out of sight.
-const qint64 blockSize = 1 << 20;
-
 // Installed files keep the owner's, group's and others' bits their archive gave them; what the
 // user's own bits say depends on who asks.
 bool samePermissions(QFile::Permissions installed, QFile::Permissions expected)
@@ -30,24 +27,6 @@ bool samePermissions(QFile::Permissions installed, QFile::Permissions expected)
     Q_UNUSED(expected)
     return true;
 #endif
-}
-
-bool hasCrc(const QString &path, quint32 expected)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return false;
-    QByteArray block(int(blockSize), Qt::Uninitialized);
-    Crc32 crc;
-    for (;;) {
-        const qint64 got = file.read(block.data(), blockSize);
-        if (got < 0)
-            return false;
-        if (got == 0)
-            break;
-        crc.update(block.constData(), got);
-    }
-    return crc.value() == expected;
 }
 
 // What fetching the entry costs, near enough: its data and a local header like its record's.
@@ -112,7 +91,9 @@ void compareWithInstalled(InstalledComparison *comparison)
     }
     for (const ArchiveStager::Entry *entry : qAsConst(sameSize)) {
         const ZipDirectory::Entry &record = records.at(entry->index);
-        if (!hasCrc(base + QLatin1Char('/') + entry->path, record.crc) && changed(entry->index))
+        quint32 crc = 0;
+        if ((!Crc32::ofFile(base + QLatin1Char('/') + entry->path, &crc) || crc != record.crc) &&
+            changed(entry->index))
             return;
     }
 }

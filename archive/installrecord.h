@@ -41,7 +41,6 @@ public:
     bool write(const QString &path) const;
 
     const QVector<File> &files() const { return m_files; }
-    bool isEmpty() const { return m_files.isEmpty(); }
 
 private:
     void sort();

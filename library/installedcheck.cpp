@@ -35,9 +35,8 @@ void checkInstalledFiles(InstalledCheck *check)
     for (const QString &id : ids) {
         if (!ArchivePath::isSafeModuleId(id))
             continue;
-        const QString recordPath = InstallRecord::pathFor(check->libraryFolder, id);
         InstallRecord record;
-        if (!QFileInfo::exists(recordPath) || !record.read(recordPath))
+        if (!record.read(InstallRecord::pathFor(check->libraryFolder, id)))
             continue;
         // Each folder is opened once for all its files.
         QHash<QString, QStringList> names;

@@ -50,7 +50,8 @@ QString dataSize(qint64 bytes)
 
 LibraryCopier::LibraryCopier(std::function<void(const QString &)> log,
                              std::function<void(qint64)> working)
-    : m_log(std::move(log)), m_working(working ? std::move(working) : [](qint64) {})
+    : m_log(log ? std::move(log) : [](const QString &) {}),
+      m_working(working ? std::move(working) : [](qint64) {})
 {
     m_buffer.resize(blockSize);
 }
@@ -90,7 +91,7 @@ bool LibraryCopier::copyRecursively(const QString &source, const QString &target
     for (int at = 0; at < m_steps.size(); ++at) {
         const Step &step = m_steps.at(at);
         if (!step.line.isEmpty())
-            log(step.line);
+            m_log(step.line);
         if (step.kind == Step::Refused) {
             m_filesLeftOut += step.files;
         } else if (step.kind == Step::Folder) {
@@ -106,13 +107,13 @@ bool LibraryCopier::copyRecursively(const QString &source, const QString &target
             } else if (written == Written::Unchanged) {
                 claim(step);
             } else if (written == Written::Failed) {
-                log(tr("Could not copy ") + step.source.fileName() + tr(" to ") + step.target +
-                    tr(": ") + problem + QLatin1Char('.'));
+                m_log(tr("Could not copy ") + step.source.fileName() + tr(" to ") + step.target +
+                      tr(": ") + problem + QLatin1Char('.'));
                 ++m_filesLeftOut;
             } else if (written == Written::DriveFull) {
-                log(tr("The drive is full: ") + step.source.fileName() +
-                    tr(" could not be copied to ") + step.target +
-                    tr(", and the copy stops here."));
+                m_log(tr("The drive is full: ") + step.source.fileName() +
+                      tr(" could not be copied to ") + step.target +
+                      tr(", and the copy stops here."));
                 m_filesLeftOut += filesIn(at, m_steps.size());
                 break;
             }
@@ -208,8 +209,8 @@ bool LibraryCopier::fitsOnDrive(const QString &target)
     }
     if (needed <= room)
         return true;
-    log(tr("The drive has ") + dataSize(room) + tr(" free, and the library needs ") +
-        dataSize(needed) + tr(" more: nothing was copied."));
+    m_log(tr("The drive has ") + dataSize(room) + tr(" free, and the library needs ") +
+          dataSize(needed) + tr(" more: nothing was copied."));
     return false;
 }
 
@@ -218,12 +219,12 @@ bool LibraryCopier::copyFolder(const Step &step, bool isRoot)
     const QFileInfo existing(step.target);
     // Whatever a link on the drive points to lies outside the folder the user chose.
     if (!isRoot && existing.isSymLink()) {
-        log(tr("Could not copy ") + step.source.fileName() + tr(" to ") + step.target +
-            tr(": a link stands in its place on the drive."));
+        m_log(tr("Could not copy ") + step.source.fileName() + tr(" to ") + step.target +
+              tr(": a link stands in its place on the drive."));
         return false;
     }
     if (existing.isDir()) {
-        log(tr("Module Folder already exists: ") + step.target);
+        m_log(tr("Module Folder already exists: ") + step.target);
         // A copy cut short leaves its file under a temporary name that nothing else removes;
         // the drive folder itself may hold what is not the copy's.
         QDir folder(step.target);
@@ -239,7 +240,7 @@ bool LibraryCopier::copyFolder(const Step &step, bool isRoot)
     } else {
         if (!QDir().mkdir(step.target))
             qDebug() << "Could not create the folder" << step.target;
-        log(tr("Creating Module Folder: ") + step.target);
+        m_log(tr("Creating Module Folder: ") + step.target);
     }
     return true;
 }
@@ -379,34 +380,9 @@ int LibraryCopier::filesIn(int from, int to) const
     return files;
 }
 
-void LibraryCopier::log(const QString &line) const
-{
-    if (m_log)
-        m_log(line);
-}
-
 QString LibraryCopier::below(const QString &target) const
 {
     return target.mid(m_target.size() + 1);
-}
-
-bool LibraryCopier::crcOf(const QString &path, quint32 *crc)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return false;
-    Crc32 sum;
-    for (;;) {
-        m_working(file.size() - file.pos());
-        const qint64 got = file.read(m_buffer.data(), blockSize);
-        if (got < 0)
-            return false;
-        if (got == 0)
-            break;
-        sum.update(m_buffer.constData(), got);
-    }
-    *crc = sum.value();
-    return true;
 }
 
 void LibraryCopier::claim(const Step &step)
@@ -418,7 +394,7 @@ void LibraryCopier::claim(const Step &step)
     copy.size = step.source.size();
     if (m_record.contains(path) && m_record.copy(path).size == copy.size)
         return;
-    if (crcOf(step.source.filePath(), &copy.crc))
+    if (Crc32::ofFile(step.source.filePath(), &copy.crc, m_working))
         m_record.insert(path, copy);
 }
 
@@ -430,7 +406,7 @@ bool LibraryCopier::isOurs(const QString &path, const DriveRecord::Copy &copy)
         !file.canonicalFilePath().startsWith(m_targetRoot + QLatin1Char('/')))
         return false;
     quint32 crc = 0;
-    return crcOf(path, &crc) && crc == copy.crc;
+    return Crc32::ofFile(path, &crc, m_working) && crc == copy.crc;
 }
 
 void LibraryCopier::removeDropped(bool afterCopy)
@@ -474,8 +450,8 @@ void LibraryCopier::removeDropped(bool afterCopy)
             continue;
         }
         m_record.remove(path);
-        log(tr("Removing ") + path + tr(" from ") + m_target +
-            tr(": the library no longer has it."));
+        m_log(tr("Removing ") + path + tr(" from ") + m_target +
+              tr(": the library no longer has it."));
         // Folders left empty go too, unless the library still has them.
         for (QString folder = path.left(path.lastIndexOf(QLatin1Char('/')));
              folder.contains(QLatin1Char('/')) && !folders.contains(DriveName::onDrive(folder)) &&
@@ -500,7 +476,7 @@ void LibraryCopier::checkCopies()
 {
     if (m_written.isEmpty())
         return;
-    log(tr("Checking the copy..."));
+    m_log(tr("Checking the copy..."));
     QVector<int> differing = differingCopies();
     if (!differing.isEmpty()) {
         for (const int at : qAsConst(differing)) {
@@ -516,8 +492,8 @@ void LibraryCopier::checkCopies()
     }
     for (const int at : qAsConst(differing)) {
         const Step &step = m_steps.at(at);
-        log(tr("Could not copy ") + step.source.fileName() + tr(" to ") + step.target +
-            tr(": the drive gives back other bytes than were written."));
+        m_log(tr("Could not copy ") + step.source.fileName() + tr(" to ") + step.target +
+              tr(": the drive gives back other bytes than were written."));
         // Left in place, the spoilt copy would pass for the library's file the next time.
         if (!QFile::remove(step.target))
             qDebug() << "Could not remove the spoilt copy" << step.target;

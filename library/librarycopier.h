@@ -82,7 +82,6 @@ private:
     int filesIn(int from, int to) const;
     // The path of a target below the drive folder.
     QString below(const QString &target) const;
-    bool crcOf(const QString &path, quint32 *crc);
     // Enters a copy found up to date in the record.
     void claim(const Step &step);
     // Whether the file at path is still the copy the record names.
@@ -100,7 +99,6 @@ private:
     // Whether the drive gives back the library's bytes for the step's copy; *crc gets theirs.
     // toGo: the bytes still to read back, for working().
     bool readsBack(const Step &step, qint64 toGo, quint32 *crc);
-    void log(const QString &line) const;
 
     std::function<void(const QString &)> m_log;
     std::function<void(qint64)> m_working;

@@ -72,10 +72,8 @@ void MainWindow::updateModuleTable()
     QVector<LibraryIndex::Line> lines;
     const LibraryIndex::Result read =
         LibraryIndex::read(settings.value(QStringLiteral("moduleDirectory")).toString(), &lines);
-    if (!read.ok) {
+    if (!read.ok)
         qDebug().noquote() << read.error;
-        lines.clear();
-    }
 
     QTableWidget *table = ui->moduleTable;
     setUpTable(table, lines.size());

@@ -16,20 +16,16 @@ VersionCheck::VersionCheck(const QJsonArray &catalogue, const QSet<QString> &mod
         const QString id = idsGiven ? catalogueIds.at(i) : record.id();
         if (!moduleIds.contains(id))
             continue;
-        note(id, record.version());
-    }
-}
-
-void VersionCheck::note(const QString &id, const QString &version)
-{
-    auto found = m_versions.find(id);
-    if (found == m_versions.end()) {
-        m_versions.insert(id, Versions{version, QString(), false});
-    } else if (found->last != version) {
-        // The previous last record now is the latest one that differs from the new last.
-        found->lastOther = found->last;
-        found->hasOther = true;
-        found->last = version;
+        const QString version = record.version();
+        auto found = m_versions.find(id);
+        if (found == m_versions.end()) {
+            m_versions.insert(id, Versions{version, QString(), false});
+        } else if (found->last != version) {
+            // The previous last record now is the latest one that differs from the new last.
+            found->lastOther = found->last;
+            found->hasOther = true;
+            found->last = version;
+        }
     }
 }
 

@@ -27,8 +27,6 @@ public:
                  QString *catalogueVersion) const;
 
 private:
-    void note(const QString &id, const QString &version);
-
     struct Versions
     {
         QString last;      // version of the last record with the id
