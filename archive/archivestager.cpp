@@ -44,25 +44,16 @@ bool isSupported(const ZipDirectory::Entry &entry)
 
 // Whatever the archive asks for, the owner may read and change what is installed, and nobody
 // else may change it.
+// QFile's permissions hold the owner's, the user's, the group's and others' read, write and
+// execute bits in four hex digits, in the order of a Unix mode's octal digits.
 QFile::Permissions sensiblePermissions(quint32 unixPermissions, bool folder)
 {
-    const auto triple = [](quint32 bits, QFile::Permission read, QFile::Permission write,
-                           QFile::Permission exe) {
-        QFile::Permissions permissions;
-        permissions.setFlag(read, bits & 4);
-        permissions.setFlag(write, bits & 2);
-        permissions.setFlag(exe, bits & 1);
-        return permissions;
-    };
     if (unixPermissions == 0)
         unixPermissions = folder ? 0755 : 0644;
     unixPermissions |= folder ? 0700 : 0600;
-    const quint32 owner = unixPermissions >> 6;
-    return triple(owner, QFile::ReadOwner, QFile::WriteOwner, QFile::ExeOwner) |
-           triple(owner, QFile::ReadUser, QFile::WriteUser, QFile::ExeUser) |
-           triple((unixPermissions >> 3) & 5, QFile::ReadGroup, QFile::WriteGroup,
-                  QFile::ExeGroup) |
-           triple(unixPermissions & 5, QFile::ReadOther, QFile::WriteOther, QFile::ExeOther);
+    const quint32 owner = (unixPermissions >> 6) & 7;
+    return QFile::Permissions(
+        int(owner << 12 | owner << 8 | ((unixPermissions >> 3) & 5) << 4 | (unixPermissions & 5)));
 }
 
 quint64 saturatedSum(quint64 a, quint64 b)

@@ -14,8 +14,6 @@ namespace LibraryIndex {
 
 namespace {
 
-const QString openError = QStringLiteral("Error opening file");
-const QString readError = QStringLiteral("Error reading file");
 const QString createError = QStringLiteral("Error creating file");
 const QString temporaryError = QStringLiteral("Error creating temporary file.");
 const QString writeError = QStringLiteral("Error writing file");
@@ -26,11 +24,8 @@ Line parseLine(const char *begin, const char *end)
     const char *nul = static_cast<const char *>(memchr(begin, '\0', size_t(end - begin)));
     const QByteArray text = QString::fromUtf8(begin, int((nul ? nul : end) - begin)).toUtf8();
     const QJsonDocument document = QJsonDocument::fromJson(text);
-    Line line;
-    line.isRecord = document.isObject();
-    if (line.isRecord)
-        line.record = document.object();
-    return line;
+    // A document that is not an object gives an empty one.
+    return Line{document.isObject(), document.object()};
 }
 
 QByteArray lineOf(const QJsonObject &record)
@@ -52,10 +47,10 @@ Result read(const QString &libraryFolder, QVector<Line> *lines)
     lines->clear();
     QFile file(path(libraryFolder));
     if (!file.open(QIODevice::ReadOnly))
-        return {false, openError};
+        return {false, QStringLiteral("Error opening file")};
     const QByteArray content = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return {false, readError};
+        return {false, QStringLiteral("Error reading file")};
 
     const char *at = content.constData();
     const char *const end = at + content.size();

@@ -81,10 +81,7 @@ QString groupAnchor(int group)
 
 QString encoded(const QString &relativePath)
 {
-    QStringList parts = relativePath.split(QLatin1Char('/'));
-    for (QString &part : parts)
-        part = QString::fromLatin1(QUrl::toPercentEncoding(part));
-    return parts.join(QLatin1Char('/'));
+    return QString::fromLatin1(QUrl::toPercentEncoding(relativePath, "/"));
 }
 
 // A launch file as a path below the library, "/" between its parts; empty when it would lead
