@@ -19,20 +19,13 @@ using Kind = ZipDirectory::Kind;
 bool samePermissions(QFile::Permissions installed, QFile::Permissions expected)
 {
 #ifdef Q_OS_UNIX
-    const auto bits = [](QFile::Permissions permissions) { return int(permissions) & 0x7077; };
-    return bits(installed) == bits(expected);
+    return (int(installed) & 0x7077) == (int(expected) & 0x7077);
 #else
     // Elsewhere a file's permissions say little more than whether it is read-only.
     Q_UNUSED(installed)
     Q_UNUSED(expected)
     return true;
 #endif
-}
-
-// What fetching the entry costs, near enough: its data and a local header like its record's.
-qint64 costOf(const ZipDirectory::Entry &entry)
-{
-    return qint64(qMin<quint64>(entry.compressedSize, quint64(1) << 62)) + entry.recordSize;
 }
 
 } // namespace
@@ -55,7 +48,10 @@ void compareWithInstalled(InstalledComparison *comparison)
     qint64 changedBytes = 0;
     const auto changed = [&](int index) {
         comparison->changed.append(index);
-        changedBytes += costOf(records.at(index));
+        // Fetching it costs its data and a local header like its record's, near enough.
+        const ZipDirectory::Entry &record = records.at(index);
+        changedBytes +=
+            qint64(qMin<quint64>(record.compressedSize, quint64(1) << 62)) + record.recordSize;
         comparison->tooMuch =
             comparison->changedLimit >= 0 && changedBytes > comparison->changedLimit;
         return comparison->tooMuch;

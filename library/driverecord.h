@@ -24,7 +24,6 @@ public:
     bool save(const QString &folder);
 
     const QHash<QString, Copy> &copies() const { return m_copies; }
-    bool contains(const QString &path) const { return m_copies.contains(path); }
     Copy copy(const QString &path) const { return m_copies.value(path); }
     void insert(const QString &path, Copy copy) { m_copies.insert(path, copy); }
     void remove(const QString &path) { m_copies.remove(path); }

@@ -353,7 +353,6 @@ LibraryCopier::Written LibraryCopier::writeCopy(const QFileInfo &source, const Q
     }
     if (!out.flush())
         return writeFailed(written);
-    // Without the library file's time the next copy could not tell the file is unchanged.
     if (!out.setFileTime(source.lastModified(), QFileDevice::FileModificationTime))
         qDebug() << "Could not set the modification time of" << target << out.errorString();
     // A temporary file is private to its owner; the copy is as readable as the library's file.
@@ -390,9 +389,8 @@ void LibraryCopier::claim(const Step &step)
     // A copy that stands as the library's file does is the library's file, whoever put it
     // there: the copy takes it over as its own, once.
     const QString path = below(step.target);
-    DriveRecord::Copy copy;
-    copy.size = step.source.size();
-    if (m_record.contains(path) && m_record.copy(path).size == copy.size)
+    DriveRecord::Copy copy{step.source.size()};
+    if (m_record.copies().contains(path) && m_record.copy(path).size == copy.size)
         return;
     if (Crc32::ofFile(step.source.filePath(), &copy.crc, m_working))
         m_record.insert(path, copy);
@@ -510,8 +508,7 @@ QVector<int> LibraryCopier::differingCopies()
     QVector<int> differing;
     for (const int at : qAsConst(m_written)) {
         const Step &step = m_steps.at(at);
-        DriveRecord::Copy copy;
-        copy.size = step.source.size();
+        DriveRecord::Copy copy{step.source.size()};
         if (readsBack(step, toGo, &copy.crc))
             m_record.insert(below(step.target), copy);
         else

@@ -73,11 +73,9 @@ Result merge(const QString &libraryFolder, const QJsonObject &record)
     // An index that is there but cannot be read keeps its lines: writing the new record alone
     // would drop every other installed module from the library.
     QVector<Line> lines;
-    if (exists) {
-        const Result reading = read(libraryFolder, &lines);
-        if (!reading.ok)
-            return reading;
-    }
+    const Result reading = exists ? read(libraryFolder, &lines) : Result{true, QString()};
+    if (!reading.ok)
+        return reading;
 
     // The new content goes to a temporary file beside the index and replaces it by a rename,
     // so a crash or a full disk leaves either the old index or the new one, never a part.

@@ -89,10 +89,8 @@ void MainWindow::updateModuleTable()
 
 void MainWindow::checkLibrary(const QStringList &moduleIds)
 {
-    InstalledCheck check;
-    check.libraryFolder = settings.value(QStringLiteral("moduleDirectory")).toString();
-    check.moduleIds = moduleIds;
-    emit checkInstalled(check);
+    emit checkInstalled(InstalledCheck{
+        settings.value(QStringLiteral("moduleDirectory")).toString(), moduleIds, {}});
 }
 
 void MainWindow::installedChecked(InstalledCheck check)

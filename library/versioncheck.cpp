@@ -33,15 +33,8 @@ bool VersionCheck::differs(const QString &moduleId, const QString &installedVers
                            QString *catalogueVersion) const
 {
     const auto found = m_versions.constFind(moduleId);
-    if (found == m_versions.constEnd())
+    if (found == m_versions.constEnd() || (found->last == installedVersion && !found->hasOther))
         return false;
-    if (found->last != installedVersion) {
-        *catalogueVersion = found->last;
-        return true;
-    }
-    if (found->hasOther) {
-        *catalogueVersion = found->lastOther;
-        return true;
-    }
-    return false;
+    *catalogueVersion = found->last != installedVersion ? found->last : found->lastOther;
+    return true;
 }
