@@ -15,18 +15,13 @@ namespace {
 using Kind = ZipDirectory::Kind;
 
 // Installed files keep the owner's, group's and others' bits their archive gave them; what the
-// user's own bits say depends on who asks.
-bool samePermissions(QFile::Permissions installed, QFile::Permissions expected)
-{
+// user's own bits say depends on who asks. Elsewhere a file's permissions say little more than
+// whether it is read-only, and none are compared.
 #ifdef Q_OS_UNIX
-    return (int(installed) & 0x7077) == (int(expected) & 0x7077);
+const int comparedPermissions = 0x7077;
 #else
-    // Elsewhere a file's permissions say little more than whether it is read-only.
-    Q_UNUSED(installed)
-    Q_UNUSED(expected)
-    return true;
+const int comparedPermissions = 0;
 #endif
-}
 
 } // namespace
 
@@ -77,9 +72,10 @@ void compareWithInstalled(InstalledComparison *comparison)
             continue;
         const QString path = base + QLatin1Char('/') + entry.path;
         const QFileInfo installed(path);
-        const bool same = !base.isEmpty() && installed.isFile() && !installed.isSymLink() &&
-                          quint64(installed.size()) == record.size && inPlainFolder(path) &&
-                          samePermissions(installed.permissions(), entry.permissions);
+        const bool same =
+            !base.isEmpty() && installed.isFile() && !installed.isSymLink() &&
+            quint64(installed.size()) == record.size && inPlainFolder(path) &&
+            (int(installed.permissions() ^ entry.permissions) & comparedPermissions) == 0;
         if (same)
             sameSize.append(&entry);
         else if (changed(entry.index))
