@@ -99,16 +99,8 @@ void DeltaUpdate::keep(const QString &link)
 {
     if (m_phase != Phase::Fetching || !m_compact || !m_work.flush())
         return;
-    DeltaState state;
-    state.link = link;
-    state.etag = m_etag;
-    state.lastModified = m_lastModified;
-    state.total = m_total;
-    state.tailStart = m_tailStart;
-    state.tail = m_tail;
-    state.wanted = m_wanted;
-    state.held = m_compact->held();
-    state.fetched = m_fetched;
+    const DeltaState state{link,   m_etag,   m_lastModified,    m_total,  m_tailStart,
+                           m_tail, m_wanted, m_compact->held(), m_fetched};
     m_kept = state.write(statePath());
 }
 
