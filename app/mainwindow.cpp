@@ -114,16 +114,6 @@ void MainWindow::connectWidgets()
         {ui->launchModuleButton_2, clicked, SLOT(launchModule())},
         {ui->launchModuleButton_3, clicked, SLOT(launchModule())},
         {ui->downloadAllButton, clicked, SLOT(downloadAllTopicModules())},
-    };
-    const QList<QPushButton *> letterButtons = {
-        ui->am_button_a, ui->am_button_b, ui->am_button_c, ui->am_button_d,  ui->am_button_e,
-        ui->am_button_f, ui->am_button_g, ui->am_button_h, ui->am_button_i,  ui->am_button_j,
-        ui->am_button_k, ui->am_button_l, ui->am_button_m, ui->am_button_n,  ui->am_button_o,
-        ui->am_button_p, ui->am_button_q, ui->am_button_r, ui->am_button_s,  ui->am_button_t,
-        ui->am_button_u, ui->am_button_v, ui->am_button_w, ui->am_button_xyz};
-    for (QPushButton *button : letterButtons)
-        wires.append({button, clicked, SLOT(changeLetter())});
-    wires += {
         {ui->module_3_button, clicked, SLOT(goToModule())},
         {ui->module_4_button, clicked, SLOT(goToModule())},
         {ui->tabWidget, SIGNAL(tabBarClicked(int)), SLOT(handleTabBarClick(int))},
@@ -131,6 +121,9 @@ void MainWindow::connectWidgets()
         {ui->selectUSBButton, clicked, SLOT(selectUSB())},
         {ui->createUSBButton, clicked, SLOT(createUSB())},
     };
+    for (QPushButton *button : ui->tab_2->findChildren<QPushButton *>(
+             QRegularExpression(QStringLiteral("^am_button_")), Qt::FindDirectChildrenOnly))
+        wires.append({button, clicked, SLOT(changeLetter())});
     for (const Wire &wire : qAsConst(wires))
         connect(wire.sender, wire.signal, this, wire.slot);
 }
@@ -159,81 +152,51 @@ void renameStyled(QWidget *widget, const QString &name)
 
 void MainWindow::applyStyling()
 {
-    const QString green = QStringLiteral(
-        "color: #007400; background-color: #ffffff; border: 1px solid #007400; font-weight: bold;");
-    const QString blue = QStringLiteral(
-        "color: #0070c0; background-color: #ffffff; border: 1px solid #0070c0; font-weight: bold;");
+    renameStyled(ui->tabWidget, QStringLiteral("appTabWidget"));
+    renameStyled(ui->groupBox_11, QStringLiteral("latestModules"));
     const QString letter = QStringLiteral(
         "background-color: #e2f0d9; border-top-left-radius: 8px; border-top-right-radius: 8px; "
         "border-bottom-left-radius: 8px; border-bottom-right-radius: 8px;");
-    const QString groupTitle =
-        QStringLiteral("color: #0c77c3; font-size: 16px; font-weight: bold;");
-    const QString usbStep = QStringLiteral("color: #005392; font-size: 16px; font-weight: bold;");
-    const QString d13 = QStringLiteral("color: black; font-size: 13px; font-weight: normal;");
-    const QString d14b = QStringLiteral("color: black; font-size: 14px; font-weight: bold;");
-    const QString s11b = QStringLiteral("color: black; font-size: 11px; font-weight: bold;");
-    const QString s11 = QStringLiteral("color: black; font-size: 11px; font-weight: normal;");
-    const QString moduleTitle = QStringLiteral("border: 0px; color: #007400;");
-
-    ui->label_10->setStyleSheet(QStringLiteral("color: #005392;"));
-    ui->label_11->setStyleSheet(QStringLiteral("color: #3b9d3b;"));
-    renameStyled(ui->tabWidget, QStringLiteral("appTabWidget"));
-
-    ui->module_1->setStyleSheet(QStringLiteral("color: #0077c3;"));
-    ui->module_1_description->setStyleSheet(
-        QStringLiteral("color: black; font-size: 14px; border: 0px; font-weight: normal;"));
-    ui->module_2->setStyleSheet(moduleTitle);
-    ui->module_2_description->setStyleSheet(
-        QStringLiteral("color: black; font-size: 14px; font-weight: normal;"));
-    ui->module_3->setStyleSheet(moduleTitle);
-    ui->module_3_description->setStyleSheet(
-        QStringLiteral("color: black; font-size: 13px; border: 0px; font-weight: normal;"));
-    ui->module_4->setStyleSheet(moduleTitle);
-    ui->module_4_description->setStyleSheet(d13);
-    renameStyled(ui->groupBox_11, QStringLiteral("latestModules"));
-
-    ui->module_3_button->setStyleSheet(green);
-    ui->module_4_button->setStyleSheet(green);
-    ui->launchModuleButton_2->setStyleSheet(blue);
-    ui->downloadModuleButton_2->setStyleSheet(green);
-    ui->downloadAllButton->setStyleSheet(
-        QStringLiteral("background-color: #e2f0d9; border: 1px solid #4e5563;"));
-
-    ui->groupBox_4->setStyleSheet(groupTitle);
-    ui->groupBox_9->setStyleSheet(
-        QStringLiteral("color: #007400; font-size: 16px; font-weight: bold;"));
-    ui->listView_2->setStyleSheet(d13);
-    ui->textBrowser->setStyleSheet(d13);
-    ui->moduleName_2->setStyleSheet(d14b);
-    ui->packageSizeLabel_2->setStyleSheet(s11b);
-    ui->versionDetailsLabel_2->setStyleSheet(s11b);
-    ui->moduleVersionDetails_2->setStyleSheet(s11);
-    ui->packageSize_2->setStyleSheet(s11);
-
     for (QPushButton *button : ui->tab_2->findChildren<QPushButton *>(
              QRegularExpression(QStringLiteral("^am_button_")), Qt::FindDirectChildrenOnly))
         button->setStyleSheet(letter);
 
-    ui->launchModuleButton->setStyleSheet(blue);
-    ui->downloadModuleButton->setStyleSheet(green);
-    ui->textBrowser_2->setStyleSheet(d13);
-    ui->moduleName->setStyleSheet(d14b);
-    ui->packageSizeLabel->setStyleSheet(s11b);
-    ui->versionDetailsLabel->setStyleSheet(s11b);
-    ui->moduleVersionDetails->setStyleSheet(s11);
-    ui->packageSize->setStyleSheet(s11);
-
-    ui->selectUSBButton->setStyleSheet(green);
-    ui->createUSBButton->setStyleSheet(green);
-    ui->launchModuleButton_3->setStyleSheet(blue);
-    ui->label_4->setStyleSheet(usbStep);
-    ui->label_6->setStyleSheet(usbStep);
-    ui->label_7->setStyleSheet(usbStep);
-    ui->label_10->setStyleSheet(QStringLiteral("color: #005392;"));
-    ui->groupBox_5->setStyleSheet(groupTitle);
-    ui->groupBox_6->setStyleSheet(groupTitle);
-    ui->groupBox_7->setStyleSheet(groupTitle);
-    ui->usbDrivePath->setStyleSheet(QStringLiteral("font-size: 12px;"));
+    const std::pair<const char *, std::initializer_list<QWidget *>> styles[] = {
+        {"color: #007400; background-color: #ffffff; border: 1px solid #007400; font-weight: bold;",
+         {ui->module_3_button, ui->module_4_button, ui->downloadModuleButton_2,
+          ui->downloadModuleButton, ui->selectUSBButton, ui->createUSBButton}},
+        {"color: #0070c0; background-color: #ffffff; border: 1px solid #0070c0; font-weight: bold;",
+         {ui->launchModuleButton_2, ui->launchModuleButton, ui->launchModuleButton_3}},
+        {"color: #0c77c3; font-size: 16px; font-weight: bold;",
+         {ui->groupBox_4, ui->groupBox_5, ui->groupBox_6, ui->groupBox_7}},
+        {"color: #005392; font-size: 16px; font-weight: bold;",
+         {ui->label_4, ui->label_6, ui->label_7}},
+        {"color: black; font-size: 13px; font-weight: normal;",
+         {ui->module_4_description, ui->listView_2, ui->textBrowser, ui->textBrowser_2}},
+        {"color: black; font-size: 14px; font-weight: bold;", {ui->moduleName_2, ui->moduleName}},
+        {"color: black; font-size: 11px; font-weight: bold;",
+         {ui->packageSizeLabel_2, ui->versionDetailsLabel_2, ui->packageSizeLabel,
+          ui->versionDetailsLabel}},
+        {"color: black; font-size: 11px; font-weight: normal;",
+         {ui->moduleVersionDetails_2, ui->packageSize_2, ui->moduleVersionDetails,
+          ui->packageSize}},
+        {"border: 0px; color: #007400;", {ui->module_2, ui->module_3, ui->module_4}},
+        {"color: #005392;", {ui->label_10}},
+        {"color: #3b9d3b;", {ui->label_11}},
+        {"color: #0077c3;", {ui->module_1}},
+        {"color: black; font-size: 14px; border: 0px; font-weight: normal;",
+         {ui->module_1_description}},
+        {"color: black; font-size: 14px; font-weight: normal;", {ui->module_2_description}},
+        {"color: black; font-size: 13px; border: 0px; font-weight: normal;",
+         {ui->module_3_description}},
+        {"background-color: #e2f0d9; border: 1px solid #4e5563;", {ui->downloadAllButton}},
+        {"color: #007400; font-size: 16px; font-weight: bold;", {ui->groupBox_9}},
+        {"font-size: 12px;", {ui->usbDrivePath}},
+    };
+    for (const auto &style : styles) {
+        for (QWidget *widget : style.second)
+            widget->setStyleSheet(QString::fromLatin1(style.first));
+    }
 }
 
 QString MainWindow::libraryFolderPath()
@@ -253,13 +216,12 @@ void MainWindow::initApplication()
 {
     qDebug() << "initApplication() called";
     ui->comboBox->clear();
-    ui->progressBar->hide();
-    ui->progressBar_2->hide();
-    ui->updateProgressBar->hide();
-    ui->downloadModuleButton->setEnabled(false);
+    for (QWidget *bar : {ui->progressBar, ui->progressBar_2, ui->updateProgressBar})
+        bar->hide();
+    for (QWidget *button : {ui->downloadModuleButton, ui->downloadAllButton,
+                            ui->downloadModuleButton_2, ui->createUSBButton})
+        button->setEnabled(false);
     setTopicFactsVisible(false);
-    ui->downloadAllButton->setEnabled(false);
-    ui->downloadModuleButton_2->setEnabled(false);
     setAlphaFactsVisible(false);
     ui->logWindow->setReadOnly(true);
     // The style belongs to the button, which deletes it with itself.
@@ -267,7 +229,6 @@ void MainWindow::initApplication()
     if (fusion)
         fusion->setParent(ui->selectUSBButton);
     ui->selectUSBButton->setStyle(fusion);
-    ui->createUSBButton->setEnabled(false);
 
     const QString libraryFolder = libraryFolderPath();
     QDir library(libraryFolder);

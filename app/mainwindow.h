@@ -109,7 +109,6 @@ private:
     // The download under way whose update works at path (its archive path or the archive of
     // its changes); null when there is none.
     Download *downloadAt(const QString &path) const;
-    // Shows line in the status bar in place of the one before.
     void showStatus(const QString &line, int timeoutMs = 0);
     void showCatalogueFailure(const QString &reason, int retryInMs);
     bool mayStartDownload(const CatalogRecord &record) const;
@@ -151,11 +150,9 @@ private:
     QStringList topicModuleIds;
     // The "_id" of every record of topicModuleArray, in order, gathered with the list.
     QStringList m_topicModuleArrayIds;
-    // The longest list the topic view has received: the whole catalogue once the list of all
-    // modules asked for at start-up has come, of which every topic's list is a part. The update
-    // chain finds its modules here when the list shown no longer holds them. Kept as the list
-    // itself, not indexed: a list may hold tens of thousands of records, and the chain rarely
-    // looks.
+    // The longest list the topic view has received (the whole catalogue, once start-up's list of
+    // every module has come), where the update chain finds modules the list shown lacks. Not
+    // indexed: a list may hold tens of thousands of records, and the chain rarely looks.
     QJsonArray m_catalogueModules;
     LetterJump m_letterJump;
     QString usbDrivePath;

@@ -49,11 +49,7 @@ void MainWindow::delay(int millisecondsToWait)
     // A nested event loop that sleeps until the timer fires: every kind of event is handled
     // meanwhile, and no processor time is spent polling the clock.
     QEventLoop wait;
-    QTimer timer;
-    timer.setSingleShot(true);
-    timer.setTimerType(Qt::PreciseTimer);
-    connect(&timer, &QTimer::timeout, &wait, &QEventLoop::quit);
-    timer.start(millisecondsToWait);
+    QTimer::singleShot(millisecondsToWait, Qt::PreciseTimer, &wait, &QEventLoop::quit);
     wait.exec(QEventLoop::AllEvents);
 }
 

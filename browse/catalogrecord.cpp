@@ -5,12 +5,6 @@
 #include <cmath>
 #include <limits>
 
-QString CatalogRecord::title() const
-{
-    const QString given = name();
-    return given.isEmpty() ? id() : given;
-}
-
 int CatalogRecord::aorder() const
 {
     const QJsonValue value = m_json.value(QStringLiteral("aorder"));
@@ -35,11 +29,6 @@ QString CatalogRecord::totalSizeText(float total)
         .arg(QString::number(double(total), 'g', 6));
 }
 
-QString CatalogRecord::lastIdNamed(const QJsonArray &records, const QString &name)
-{
-    return CatalogRecord(records.at(lastPositionNamed(records, name))).id();
-}
-
 int CatalogRecord::lastPositionNamed(const QJsonArray &records, const QString &name)
 {
     int found = -1;
@@ -53,7 +42,6 @@ int CatalogRecord::lastPositionNamed(const QJsonArray &records, const QString &n
 QStringList CatalogRecord::names(const QJsonArray &records)
 {
     QStringList result;
-    result.reserve(records.size());
     for (const QJsonValue &record : records)
         result.append(CatalogRecord(record).name());
     return result;

@@ -28,7 +28,7 @@ public:
     QString downloadLink() const { return text(QStringLiteral("downloadLink")); }
     QString launchFile() const { return text(QStringLiteral("launchFile")); }
     // The name, or the id when the record has none.
-    QString title() const;
+    QString title() const { return name().isEmpty() ? id() : name(); }
     // A JSON number with a whole value that fits an int; fractions, strings holding digits and
     // missing keys read as 0.
     int aorder() const;
@@ -44,11 +44,13 @@ public:
     // blank, read as a decimal number with "." as decimal point. The unit is not looked at; text
     // that is not a finite number counts 0.
     static float leadingSize(const QString &packageSize);
-    // "All modules are 3.75MB to download.": six significant digits, trailing zeros dropped,
-    // scientific notation (1.23457e+06) for very large or very small totals.
+    // "All modules are 3.75MB to download.", the total to six significant digits.
     static QString totalSizeText(float total);
     // The id of the last record whose name equals name exactly; empty when none does.
-    static QString lastIdNamed(const QJsonArray &records, const QString &name);
+    static QString lastIdNamed(const QJsonArray &records, const QString &name)
+    {
+        return CatalogRecord(records.at(lastPositionNamed(records, name))).id();
+    }
     // The position of the last record whose name equals name exactly; -1 when none does.
     static int lastPositionNamed(const QJsonArray &records, const QString &name);
     // The name of every record, in array order.
@@ -57,8 +59,6 @@ public:
     static QJsonArray listedModules(const QJsonArray &modules);
 
 private:
-    // The text of a JSON string; anything else (missing, null, number, boolean, array, object)
-    // reads as the empty string.
     QString text(const QString &key) const { return m_json.value(key).toString(); }
 
     QJsonObject m_json;

@@ -12,35 +12,25 @@ void MainWindow::displayArticles(QJsonArray articles)
 {
     articleArray = articles;
     qDebug() << "Articles received:" << articleArray.size();
+    // The first two featured modules have no button that leads to them.
+    const struct
+    {
+        QGroupBox *box;
+        QLabel *description;
+        QPushButton *button;
+    } featured[] = {{ui->module_1, ui->module_1_description, nullptr},
+                    {ui->module_2, ui->module_2_description, nullptr},
+                    {ui->module_3, ui->module_3_description, ui->module_3_button},
+                    {ui->module_4, ui->module_4_description, ui->module_4_button}};
     for (const QJsonValue &value : qAsConst(articleArray)) {
         const CatalogRecord article(value);
-        const QString name = article.name();
-        const QString description = article.description();
-        const bool withoutModules = !article.hasModules();
-        switch (article.aorder()) {
-        case 1:
-            ui->module_1->setTitle(name);
-            ui->module_1_description->setText(description);
-            break;
-        case 2:
-            ui->module_2->setTitle(name);
-            ui->module_2_description->setText(description);
-            break;
-        case 3:
-            ui->module_3->setTitle(name);
-            ui->module_3_description->setText(description);
-            if (withoutModules)
-                ui->module_3_button->hide();
-            break;
-        case 4:
-            ui->module_4->setTitle(name);
-            ui->module_4_description->setText(description);
-            if (withoutModules)
-                ui->module_4_button->hide();
-            break;
-        default:
-            break;
-        }
+        const int slot = article.aorder();
+        if (slot < 1 || slot > 4)
+            continue;
+        featured[slot - 1].box->setTitle(article.name());
+        featured[slot - 1].description->setText(article.description());
+        if (featured[slot - 1].button && !article.hasModules())
+            featured[slot - 1].button->hide();
     }
 }
 

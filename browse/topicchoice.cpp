@@ -3,7 +3,6 @@
 #include "browse/catalogrecord.h"
 
 #include <QCoreApplication>
-#include <QSet>
 
 #include <algorithm>
 
@@ -35,18 +34,12 @@ QStringList topicNamesUnder(const QJsonArray &topics, const QString &category)
 {
     const bool everyTopic = category == allCategories();
     QStringList names;
-    QSet<QString> seen;
     for (const QJsonValue &value : topics) {
         const CatalogRecord topic(value);
-        if (!everyTopic && topic.category() != category)
-            continue;
-        const QString name = topic.name();
-        if (seen.contains(name))
-            continue;
-        seen.insert(name);
-        names.append(name);
+        if (everyTopic || topic.category() == category)
+            names.append(topic.name());
     }
-    // QString's ordering compares UTF-16 code units, case-sensitively.
+    names.removeDuplicates();
     std::sort(names.begin(), names.end());
     return names;
 }

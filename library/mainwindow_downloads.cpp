@@ -132,8 +132,6 @@ void MainWindow::updateModule(QString moduleId)
     startDownload(1, record.json(), record.downloadLink());
 }
 
-// Both chains ("Download All" and "Update Checked Modules") take their records from the topic
-// view's list, and when another topic has been picked since, from the catalogue's records.
 bool MainWindow::findChainedModule(const QString &moduleId, void (MainWindow::*goOn)(),
                                    CatalogRecord *record, bool *found)
 {
@@ -143,7 +141,6 @@ bool MainWindow::findChainedModule(const QString &moduleId, void (MainWindow::*g
     const bool listed = !record->downloadLink().isEmpty();
     if (found)
         *found = listed;
-    // A module that cannot be found stops the chain here.
     if (!listed)
         return false;
     // A module that may not be downloaded now is skipped, and the chain goes on.
@@ -193,10 +190,9 @@ void MainWindow::callDF3()
 void MainWindow::downloadFinished(int cflag)
 {
     // The download that finished is the sender of the callDF slot that called us.
-    const QObject *source = sender();
     const auto entry = std::find_if(m_downloads.begin(), m_downloads.end(),
-                                    [source](const auto &d) { return d.get() == source; });
-    if (!source || entry == m_downloads.end()) {
+                                    [this](const auto &d) { return d.get() == sender(); });
+    if (entry == m_downloads.end()) {
         qDebug() << "downloadFinished() reached without a download of its own";
         return;
     }
@@ -235,29 +231,16 @@ void MainWindow::downloadFinished(int cflag)
         break;
     }
 
-    switch (cflag) {
-    case 0:
-        resetProgress(ui->progressBar);
+    QProgressBar *const bars[] = {ui->progressBar, ui->updateProgressBar, ui->progressBar_2,
+                                  ui->progressBar};
+    resetProgress(bars[cflag]);
+    if (cflag == 0)
         ui->launchModuleButton->setEnabled(true);
-        updateModuleTable();
-        break;
-    case 1:
-        resetProgress(ui->updateProgressBar);
-        updateModuleTable();
-        updateModules();
-        break;
-    case 2:
-        resetProgress(ui->progressBar_2);
-        updateModuleTable();
-        break;
-    case 3:
-        resetProgress(ui->progressBar);
+    if (cflag == 3)
         downloadTopicModules();
-        updateModuleTable();
-        break;
-    default:
-        break;
-    }
+    updateModuleTable();
+    if (cflag == 1)
+        updateModules();
 }
 
 bool MainWindow::mayStartDownload(const CatalogRecord &record) const
@@ -300,8 +283,6 @@ void MainWindow::startDownload(int cflag, const QJsonObject &record, const QStri
         &MainWindow::downloadProgress};
     static const Completion completionSlots[] = {&MainWindow::callDF0, &MainWindow::callDF1,
                                                  &MainWindow::callDF2, &MainWindow::callDF3};
-    if (cflag < 0 || cflag > 3)
-        return;
 
     m_downloads.push_back(
         std::make_unique<Download>(record, settings.value(moduleDirectoryKey).toString()));

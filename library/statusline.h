@@ -11,7 +11,6 @@ namespace StatusLine {
 
 // "Could not download Hand Washing: the connection was cut".
 QString downloadFailed(const CatalogRecord &record, const QString &reason);
-// Retry number retry of retries, after a pause of pauseMs.
 QString downloadRetrying(const CatalogRecord &record, const QString &reason, int retry, int retries,
                          int pauseMs);
 // The user stopped the download when it held percent of the archive, from where the next

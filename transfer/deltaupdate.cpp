@@ -63,11 +63,6 @@ DeltaUpdate::~DeltaUpdate()
     QFile::remove(statePath());
 }
 
-QString DeltaUpdate::statePath() const
-{
-    return DeltaState::pathFor(m_workPath);
-}
-
 bool DeltaUpdate::resume(const QString &link)
 {
     if (!QFile::exists(statePath()))
@@ -79,6 +74,14 @@ bool DeltaUpdate::resume(const QString &link)
                            << ": it is not one of" << link;
         return false;
     }
+    if (m_directory.parse(state->tail, state->tailStart, state->total) !=
+            ZipDirectory::Outcome::Read ||
+        m_directory.entries().isEmpty()) {
+        qDebug().noquote() << "Not going on with the update recorded in" << statePath()
+                           << ": its directory cannot be read";
+        m_directory = ZipDirectory();
+        return false;
+    }
     m_etag = state->etag;
     m_lastModified = state->lastModified;
     m_validator = m_etag.isEmpty() ? m_lastModified : m_etag;
@@ -86,16 +89,6 @@ bool DeltaUpdate::resume(const QString &link)
     m_tail = state->tail;
     m_tailStart = state->tailStart;
     m_fetched = m_tail.size();
-    if (m_directory.parse(m_tail, m_tailStart, m_total) != ZipDirectory::Outcome::Read ||
-        m_directory.entries().isEmpty()) {
-        qDebug().noquote() << "Not going on with the update recorded in" << statePath()
-                           << ": its directory cannot be read";
-        m_directory = ZipDirectory();
-        m_tail = QByteArray();
-        m_total = -1;
-        m_fetched = 0;
-        return false;
-    }
     m_entryCount = m_directory.entries().size();
     m_resumed = std::move(state);
     m_phase = Phase::Comparing;
@@ -106,29 +99,9 @@ void DeltaUpdate::keep(const QString &link)
 {
     if (m_phase != Phase::Fetching || !m_compact || !m_work.flush())
         return;
-    DeltaState state;
-    state.link = link;
-    state.etag = m_etag;
-    state.lastModified = m_lastModified;
-    state.total = m_total;
-    state.tailStart = m_tailStart;
-    state.tail = m_tail;
-    state.wanted = m_wanted;
-    state.held = m_compact->held();
-    state.fetched = m_fetched;
+    const DeltaState state{link,   m_etag,   m_lastModified,    m_total,  m_tailStart,
+                           m_tail, m_wanted, m_compact->held(), m_fetched};
     m_kept = state.write(statePath());
-}
-
-DeltaUpdate::Next DeltaUpdate::fallBack(const QString &reason)
-{
-    m_reason = reason;
-    return Next::FallBack;
-}
-
-bool DeltaUpdate::stop(const QString &reason)
-{
-    m_reason = reason;
-    return false;
 }
 
 QVector<HttpRanges::Wanted> DeltaUpdate::nextRanges()
@@ -155,9 +128,7 @@ QVector<HttpRanges::Wanted> DeltaUpdate::nextRanges()
         m_askedSeveral = ranges.size() > 1;
         return ranges;
     }
-    case Phase::Comparing:
-    case Phase::Checking:
-    case Phase::Done:
+    default:
         break;
     }
     return {};
@@ -314,9 +285,7 @@ DeltaUpdate::Next DeltaUpdate::answerEnded()
         if (!m_compact->missing().isEmpty())
             return cut ? askAgain() : Next::Request;
         return finishFetching();
-    case Phase::Comparing:
-    case Phase::Checking:
-    case Phase::Done:
+    default:
         break;
     }
     return fallBack(QStringLiteral("an answer came that was not asked for"));
@@ -354,10 +323,7 @@ DeltaUpdate::Next DeltaUpdate::readDirectory()
         m_incomingSize = m_tailStart - start;
         return Next::Request;
     }
-    case ZipDirectory::Outcome::NotZip:
-    case ZipDirectory::Outcome::Damaged:
-    case ZipDirectory::Outcome::Split:
-    case ZipDirectory::Outcome::TooLarge:
+    default:
         break;
     }
     return fallBack(QStringLiteral("its directory cannot be read: ") + m_directory.problem());

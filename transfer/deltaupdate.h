@@ -85,13 +85,21 @@ private:
     enum class Phase { Tail, Directory, Comparing, Fetching, Checking, Done };
 
     bool isSameVersion(const QByteArray &etag, const QByteArray &lastModified) const;
-    Next fallBack(const QString &reason);
-    bool stop(const QString &reason);
+    Next fallBack(const QString &reason)
+    {
+        m_reason = reason;
+        return Next::FallBack;
+    }
+    bool stop(const QString &reason)
+    {
+        m_reason = reason;
+        return false;
+    }
     bool take(const ByteRangeReader::Piece &piece);
     Next readDirectory();
     Next saveWhole();
     Next finishFetching();
-    QString statePath() const;
+    QString statePath() const { return DeltaState::pathFor(m_workPath); }
     bool save();
 
     const QString m_libraryFolder;

@@ -3,7 +3,6 @@
 #include "archive/archivepath.h"
 #include "archive/diskspace.h"
 #include "archive/installrecord.h"
-#include "browse/catalogrecord.h"
 #include "transfer/httpranges.h"
 #include "transfer/networkfailure.h"
 #include "transfer/networktiming.h"
@@ -47,11 +46,6 @@ Download::~Download()
         m_reply->disconnect(this);
     if (m_delta)
         m_delta->keep(m_link);
-}
-
-QString Download::moduleId() const
-{
-    return CatalogRecord(m_record).id();
 }
 
 void Download::start(QNetworkAccessManager *network, const QString &link)
@@ -166,7 +160,11 @@ void Download::answerStarted()
         // Only the rest of the same version, to its end, continues the part.
         if (status == 416 || !range.valid || range.unsatisfied || range.span.first != m_held ||
             range.span.last != range.total - 1 || !offered.continues(m_heldVersion)) {
-            startOver();
+            // The bytes held belong to another version.
+            dropReply();
+            m_body.close();
+            m_partial.remove();
+            request();
             return;
         }
         if (!fitsOnDisk(range.span.length())) {
@@ -302,15 +300,6 @@ void Download::checkArrived(const QString &problem)
         goOn(m_delta->checked(problem));
 }
 
-void Download::startOver()
-{
-    // The bytes held belong to another version.
-    dropReply();
-    m_body.close();
-    m_partial.remove();
-    request();
-}
-
 void Download::receive()
 {
     QNetworkReply *reply = m_reply;
@@ -397,12 +386,10 @@ void Download::transferEnded()
         return;
     }
     if (m_reason.isEmpty()) {
-        bool retryable = true;
-        m_reason = NetworkFailure::reason(reply, m_watch->stalled(), &retryable);
+        m_reason = NetworkFailure::reason(reply, m_watch->stalled(), &m_retryable);
         m_error = reply->error() == QNetworkReply::NoError
                       ? QStringLiteral("the body ended before its announced length")
                       : reply->errorString();
-        m_retryable = retryable;
     }
     // An update's answer that brought bytes it lacked was getting somewhere, however soon it
     // was cut: only answers in a row that bring nothing new use up the retries.

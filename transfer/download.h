@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archive/installedcomparison.h"
+#include "browse/catalogrecord.h"
 #include "transfer/deltaupdate.h"
 #include "transfer/partialdownload.h"
 
@@ -24,9 +25,7 @@ class StallWatch;
 //
 // A download of a module that is installed fetches only what changed in its archive, where the
 // server allows (see DeltaUpdate), and falls back to the whole archive where it does not; either
-// way the archive that appears at its path unpacks to the same tree. The worker's part in it
-// (comparing the archive with the installed files, checking the archive of the changes) is
-// asked for through signals, and its answers given back through the methods below.
+// way the archive that appears at its path unpacks to the same tree.
 class Download : public QObject
 {
     Q_OBJECT
@@ -42,7 +41,6 @@ public:
     // A cut or stalled transfer that received bytes is tried again this many times.
     static constexpr int retries = 3;
 
-    // record is fixed here and never changes afterwards.
     Download(const QJsonObject &record, const QString &libraryFolder);
     ~Download() override;
 
@@ -52,7 +50,7 @@ public:
     void stop();
 
     QJsonObject record() const { return m_record; }
-    QString moduleId() const;
+    QString moduleId() const { return CatalogRecord(m_record).id(); }
     QString archivePath() const { return m_archivePath; }
     Outcome outcome() const { return m_outcome; }
     // Why the download did not save its archive, as a phrase that reads after "Could not
@@ -101,7 +99,6 @@ private:
     void dropUpdate(const QString &reason);
     void dropReply();
     void answerStarted();
-    void startOver();
     void receive();
     void reportProgress(qint64 bytesReceived, qint64 bytesTotal);
     void transferEnded();

@@ -19,13 +19,7 @@ Module::Module(QObject *parent) : QObject(parent)
     // Setting up the network layer takes a few milliseconds. Queued now, the call moves with
     // the object to the worker thread and runs there first, while the window still builds its
     // form, so the first catalogue request goes out at once.
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (!m_network)
-                makeNetwork();
-        },
-        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &Module::makeNetwork, Qt::QueuedConnection);
 }
 
 Module::~Module()
@@ -42,6 +36,8 @@ Module::~Module()
 
 void Module::makeNetwork()
 {
+    if (m_network)
+        return;
     m_network = new QNetworkAccessManager(this);
     // Clinics and schools often reach the internet only through a proxy.
     SystemProxy::use(m_network);
@@ -88,9 +84,7 @@ void Module::getModuleListByAlpha(QString alphaId)
 void Module::request(const QString &urlTemplate, const QString &id, Deliver deliver, int retries,
                      QPointer<CatalogueRequest> *current)
 {
-    if (!m_network)
-        makeNetwork();
-
+    makeNetwork();
     // An older pick of the same view that has not been answered yet is answered now, empty,
     // so that its late answer can never replace the list of this newer pick.
     if (current && *current)
