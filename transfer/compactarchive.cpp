@@ -157,12 +157,16 @@ bool CompactArchive::finish(QIODevice *out) const
         return false;
     QByteArray tail;
     for (const Slot &slot : m_slots) {
-        QByteArray record = slot.record;
-        if (slot.zip64OffsetAt >= 0)
-            qToLittleEndian(quint64(slot.at), record.data() + slot.zip64OffsetAt);
+        // The record's offset field, or its zip64 twin; both lie inside the record, as checked
+        // when the slot was made.
+        const bool wide = slot.zip64OffsetAt >= 0;
+        QByteArray offset(wide ? 8 : 4, Qt::Uninitialized);
+        if (wide)
+            qToLittleEndian(quint64(slot.at), offset.data());
         else
-            qToLittleEndian(quint32(slot.at), record.data() + recordOffsetField);
-        tail += record;
+            qToLittleEndian(quint32(slot.at), offset.data());
+        tail += QByteArray(slot.record)
+                    .replace(wide ? slot.zip64OffsetAt : recordOffsetField, offset.size(), offset);
     }
     const quint64 count = quint64(m_slots.size());
     const quint64 directorySize = quint64(tail.size());
