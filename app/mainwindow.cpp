@@ -161,7 +161,8 @@ void MainWindow::applyStyling()
              QRegularExpression(QStringLiteral("^am_button_")), Qt::FindDirectChildrenOnly))
         button->setStyleSheet(letter);
 
-    const std::pair<const char *, std::initializer_list<QWidget *>> styles[] = {
+    // The widgets are held by value: a list inside a pair would not outlive its initialiser.
+    const std::pair<const char *, QVector<QWidget *>> styles[] = {
         {"color: #007400; background-color: #ffffff; border: 1px solid #007400; font-weight: bold;",
          {ui->module_3_button, ui->module_4_button, ui->downloadModuleButton_2,
           ui->downloadModuleButton, ui->selectUSBButton, ui->createUSBButton}},
