@@ -3,7 +3,6 @@
 #include "archive/drivename.h"
 
 #include <QFile>
-#include <QRegularExpression>
 
 namespace ArchivePath {
 
@@ -14,17 +13,20 @@ QString forModule(const QString &libraryFolder, const QString &moduleId)
 
 bool isSafeModuleId(const QString &moduleId)
 {
-    static const QRegularExpression separator(QStringLiteral("[/\\\\:\\x00]"));
-    if (moduleId == QLatin1String(".") || moduleId == QLatin1String("..") ||
-        moduleId.contains(separator))
+    if (moduleId == QLatin1String(".") || moduleId == QLatin1String(".."))
         return false;
+    for (const QChar c : moduleId) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char(':') || c.isNull())
+            return false;
+    }
     // "CON.zip" or "com1.zip" opens a device on Windows, not a file in the library folder.
     return !DriveName::isDeviceName(moduleId);
 }
 
 bool sameArchive(const QString &moduleId, const QString &otherId)
 {
-    return DriveName::onDrive(moduleId) == DriveName::onDrive(otherId);
+    return moduleId.size() == otherId.size() &&
+           DriveName::onDrive(moduleId) == DriveName::onDrive(otherId);
 }
 
 bool putInPlace(const QString &file, const QString &archivePath)

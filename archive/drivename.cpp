@@ -1,7 +1,6 @@
 #include "archive/drivename.h"
 
 #include <QCoreApplication>
-#include <QRegularExpression>
 
 namespace DriveName {
 
@@ -34,9 +33,16 @@ QString problem(const QString &name)
 
 bool isDeviceName(const QString &name)
 {
-    static const QRegularExpression devices(QStringLiteral("^(CON|PRN|AUX|NUL|COM[1-9]|LPT[1-9])$"),
-                                            QRegularExpression::CaseInsensitiveOption);
-    return devices.match(name.section(QLatin1Char('.'), 0, 0).trimmed()).hasMatch();
+    // Every name of every copied file passes here, so the common case (a longer name) costs no
+    // allocation: CON, PRN, AUX, NUL, COM1-COM9 and LPT1-LPT9, before any extension.
+    const int dot = name.indexOf(QLatin1Char('.'));
+    const QStringRef base = name.leftRef(dot < 0 ? name.size() : dot).trimmed();
+    if (base.size() == 3)
+        return QStringList{"CON", "PRN", "AUX", "NUL"}.contains(base.toString(),
+                                                                Qt::CaseInsensitive);
+    return base.size() == 4 && base.at(3) >= QLatin1Char('1') && base.at(3) <= QLatin1Char('9') &&
+           (base.startsWith(QLatin1String("COM"), Qt::CaseInsensitive) ||
+            base.startsWith(QLatin1String("LPT"), Qt::CaseInsensitive));
 }
 
 QString onDrive(const QString &name)
