@@ -69,6 +69,10 @@ public:
     int missedTargets() const { return m_table.missed(); }
 
 private:
+    // Where the window keeps its library below the home folder, and the index in it.
+    static inline const QString libraryBelowHome = QStringLiteral("/Desktop/Tavro Modules");
+    static inline const QString indexName = QStringLiteral("tavro-modules.txt");
+
     bool wanted(const QString &name) const;
     bool prepare();
     bool startService();

@@ -17,8 +17,6 @@ namespace {
 
 // One entry in this many is damaged.
 constexpr int damagedEvery = 100;
-const QString libraryBelowHome = QStringLiteral("/Desktop/Tavro Modules");
-const QString indexName = QStringLiteral("tavro-modules.txt");
 
 } // namespace
 

@@ -21,8 +21,6 @@ namespace {
 
 // One file in this many changes in the first new version.
 constexpr int changedEvery = 100;
-const QString libraryBelowHome = QStringLiteral("/Desktop/Tavro Modules");
-const QString indexName = QStringLiteral("tavro-modules.txt");
 
 } // namespace
 
