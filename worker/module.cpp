@@ -118,9 +118,11 @@ void Module::unzipFile(QString filename, QString directoryName)
     QFile::remove(InstallRecord::pendingPathFor(filename));
     if (!result.ok)
         qDebug().noquote() << "Unpacking" << filename << "failed:" << result.described();
+    // The typed answer goes first, so that the module is in the index by the time the window
+    // writes "File Unzipping Complete", as it always was.
+    emit unpacked(result);
     emit notifyFileDone(result.ok ? QStringLiteral("success")
                                   : QStringLiteral("failure: ") + result.error);
-    emit unpacked(result);
 }
 
 void Module::compareInstalled(InstalledComparison comparison)
