@@ -217,12 +217,7 @@ void DeltaUpdateTest::update_endsWithTheWholeArchivesTree()
         link = service->url() + path;
     } else {
         // A server that answers only the first of several ranges.
-        TestServer::Answer answer;
-        answer.body = archive;
-        answer.contentType = "application/zip";
-        answer.etag = "\"v2\"";
-        answer.ranges = true;
-        m_server->setAnswer(path, answer);
+        m_server->setAnswer(path, TestServer::Answer::archive(archive, "\"v2\""));
     }
 
     widget<QPushButton>("downloadAllButton")->setEnabled(false);
@@ -291,11 +286,8 @@ void DeltaUpdateTest::failedUpdate_nextDownloadGoesOnWithItsRanges()
     QVERIFY(extractArchive(expectedArchive, expected).ok);
     // The end comes whole; the first changes are cut short, and then the catalogue fails.
     const QString path = QStringLiteral("/archives/big.zip");
-    TestServer::Answer good;
-    good.body = moduleArchive(QStringLiteral("new"));
-    good.contentType = "application/zip";
-    good.etag = "\"v2\"";
-    good.ranges = true;
+    const TestServer::Answer good =
+        TestServer::Answer::archive(moduleArchive(QStringLiteral("new")), "\"v2\"");
     TestServer::Answer cut = good;
     cut.cutAfter = 3000;
     TestServer::Answer failing = good;

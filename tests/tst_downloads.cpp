@@ -270,11 +270,7 @@ QStringList DownloadsTest::libraryEntries() const
 
 TestServer::Answer DownloadsTest::rangedArchive(const QByteArray &body, const QByteArray &etag)
 {
-    TestServer::Answer answer;
-    answer.body = body;
-    answer.contentType = "application/zip";
-    answer.etag = etag;
-    answer.ranges = true;
+    TestServer::Answer answer = TestServer::Answer::archive(body, etag);
     answer.chunkSize = 8192;
     answer.chunkDelayMs = 20;
     return answer;

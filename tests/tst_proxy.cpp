@@ -54,12 +54,11 @@ void ProxyTest::requests_goThroughTheProxy()
     startServer();
     answerStartUp(R"([{"_id": "t1", "name": "Water", "category": "Health"}])", "[]", "[]");
     // Cut once, then resumed from where it was cut.
-    TestServer::Answer archive;
-    archive.body =
-        ZipBuilder().addDirectory("m1").addFile("m1/index.html", QByteArray(100000, 'x')).archive();
-    archive.contentType = "application/zip";
-    archive.etag = "\"v1\"";
-    archive.ranges = true;
+    const TestServer::Answer archive =
+        TestServer::Answer::archive(ZipBuilder()
+                                        .addDirectory("m1")
+                                        .addFile("m1/index.html", QByteArray(100000, 'x'))
+                                        .archive());
     TestServer::Answer cut = archive;
     cut.cutAfter = 40000;
     const QString archivePath = QStringLiteral("/files/m1.zip");

@@ -27,12 +27,11 @@ void StopDownloadTest::stop_endsTheChainAndTheNextDownloadResumes()
     NetworkTiming::setForTests(5000, 20);
     startServer();
     answerStartUpWithoutTopics();
-    TestServer::Answer slow;
-    slow.body =
-        ZipBuilder().addDirectory("m1").addFile("m1/index.html", QByteArray(400000, 'x')).archive();
-    slow.contentType = "application/zip";
-    slow.etag = "\"v1\"";
-    slow.ranges = true;
+    TestServer::Answer slow =
+        TestServer::Answer::archive(ZipBuilder()
+                                        .addDirectory("m1")
+                                        .addFile("m1/index.html", QByteArray(400000, 'x'))
+                                        .archive());
     slow.chunkSize = 8192;
     slow.chunkDelayMs = 20;
     m_server->setAnswer(QStringLiteral("/files/m1.zip"), slow);

@@ -30,6 +30,17 @@ public:
         QByteArray etag;
         QByteArray lastModified;
         bool ranges = false;
+
+        // An archive that answers byte ranges, as a catalogue's archives do.
+        static Answer archive(const QByteArray &zip, const QByteArray &etag = "\"v1\"")
+        {
+            Answer answer;
+            answer.body = zip;
+            answer.contentType = "application/zip";
+            answer.etag = etag;
+            answer.ranges = true;
+            return answer;
+        }
     };
 
     // An HTTPS server when given a certificate and its key (PEM files).
