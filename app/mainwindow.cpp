@@ -6,6 +6,7 @@
 #include "transfer/download.h"
 #include "worker/module.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QDebug>
 #include <QDir>
@@ -33,7 +34,10 @@ MainWindow::~MainWindow()
     // A catalogue request still waiting is cut short when the worker's event loop ends; a job
     // under way (a copy, an extraction) is finished first.
     workerThread.quit();
-    m_jobThread.quit();
+    // Jobs already asked for (a copy just started, an unzip) run first: the quit waits behind them.
+    QMetaObject::invokeMethod(
+        QAbstractEventDispatcher::instance(&m_jobThread), [this] { m_jobThread.quit(); },
+        Qt::QueuedConnection);
     workerThread.wait();
     m_jobThread.wait();
     m_downloads.clear();
