@@ -1,6 +1,7 @@
 #include "archive/archiveextractor.h"
 
 #include "archive/archivestager.h"
+#include "archive/archivetail.h"
 #include "archive/installrecord.h"
 #include "archive/stagedinstall.h"
 #include "archive/stagingfolder.h"
@@ -92,7 +93,10 @@ JobResult extractArchive(const QString &archivePath, const QString &destination)
         qWarning().noquote() << "The install record" << recordPath
                              << "could not be written; the module is treated as having none";
         QFile::remove(recordPath);
+        QFile::remove(ArchiveTail::pathFor(destination, InstallRecord::moduleIdOf(archivePath)));
+        return {true, QString(), QString()};
     }
+    ArchiveTail::keepAfterInstall(archivePath, archive, destination);
     return {true, QString(), QString()};
 }
 

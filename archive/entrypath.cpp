@@ -101,8 +101,10 @@ bool isClientFile(const QString &path, const QString &archiveName)
     };
     return is(indexName) || is(archiveName) || is(startPageName) ||
            top.startsWith(stagingPrefix, Qt::CaseInsensitive) ||
-           (top.startsWith(QLatin1Char('.')) && (top.contains(partSuffix, Qt::CaseInsensitive) ||
-                                                 top.endsWith(recordSuffix, Qt::CaseInsensitive)));
+           (top.startsWith(QLatin1Char('.')) &&
+            (top.contains(partSuffix, Qt::CaseInsensitive) ||
+             top.endsWith(recordSuffix, Qt::CaseInsensitive) ||
+             top.endsWith(directorySuffix, Qt::CaseInsensitive)));
 }
 
 } // namespace EntryPath

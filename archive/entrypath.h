@@ -12,12 +12,13 @@ namespace EntryPath {
 // Names of the client's own files in the library folder: the library index, the start page; the
 // staging folders of extractions start with stagingPrefix; a partial download is "." + module id +
 // partSuffix, with its record's name after that; what a module installed is "." + module id +
-// recordSuffix.
+// recordSuffix, and the directory of the archive it came from "." + module id + directorySuffix.
 inline const QString indexName = QStringLiteral("tavro-modules.txt");
 inline const QString startPageName = QStringLiteral("Start Here.html");
 inline const QString stagingPrefix = QStringLiteral(".unpack-");
 inline const QString partSuffix = QStringLiteral(".zip.part");
 inline const QString recordSuffix = QStringLiteral(".files");
+inline const QString directorySuffix = QStringLiteral(".directory");
 
 // The path below the destination that an entry name stands for, in "a/b/c" form with empty
 // and "." parts dropped: empty for the destination itself ("./"), nothing when the name is
@@ -34,7 +35,7 @@ bool linkStaysInside(const QString &linkPath, const QString &target);
 // Whether path (as relative() gives it) lies at or below one of the client's own files at the
 // top of the library folder, compared ignoring case: the library index, the start page, the
 // archive being unpacked (archiveName, empty when it lies elsewhere), the unpacking's staging
-// folders, the partial downloads and the install records.
+// folders, the partial downloads, the install records and kept directories.
 bool isClientFile(const QString &path, const QString &archiveName);
 
 } // namespace EntryPath

@@ -2,6 +2,7 @@
 
 #include "archiveanswer.h"
 #include "catalogue.h"
+#include "serverranges.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -177,6 +178,13 @@ void CatalogueServer::sendArchive(const httplib::Request &request, httplib::Resp
         tag += '-' + QByteArray::number(changes);
     const ArchiveAnswer::Version version{'"' + tag + '"',
                                          httpDate(file.lastModified().addSecs(changes))};
+    // A client that holds what it knows of one version asks for that version alone.
+    if (request.has_header("If-Match") &&
+        !HttpRanges::ifMatchHolds(QByteArray::fromStdString(request.get_header_value("If-Match")),
+                                  version.etag)) {
+        response.status = 412;
+        return;
+    }
     const auto answer = std::make_shared<ArchiveAnswer>(
         path, version, QByteArray::fromStdString(request.get_header_value("Range")),
         QByteArray::fromStdString(request.get_header_value("If-Range")), !m_faults.ignoreRanges,

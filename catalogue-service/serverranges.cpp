@@ -1,5 +1,7 @@
 #include "serverranges.h"
 
+#include <algorithm>
+
 #include <QList>
 
 namespace HttpRanges {
@@ -75,6 +77,17 @@ bool ifRangeMatches(const QByteArray &ifRange, const QByteArray &etag,
         return !asked.isEmpty() && asked == strongEtag(etag);
     }
     return !validator.isEmpty() && validator == lastModified.trimmed();
+}
+
+bool ifMatchHolds(const QByteArray &ifMatch, const QByteArray &etag)
+{
+    if (ifMatch.trimmed() == "*")
+        return !etag.isEmpty();
+    const QByteArray current = strongEtag(etag);
+    const QList<QByteArray> tags = ifMatch.split(',');
+    return !current.isEmpty() &&
+           std::any_of(tags.cbegin(), tags.cend(),
+                       [&](const QByteArray &tag) { return strongEtag(tag) == current; });
 }
 
 QByteArray partHeader(const QByteArray &boundary, const QByteArray &contentType, const Span &span,

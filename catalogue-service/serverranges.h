@@ -26,6 +26,10 @@ QByteArray unsatisfiedRange(qint64 total);
 bool ifRangeMatches(const QByteArray &ifRange, const QByteArray &etag,
                     const QByteArray &lastModified);
 
+// Whether an If-Match value names the resource's entity tag, compared strongly, or is "*"; when
+// it does not, a server answers 412 and sends nothing.
+bool ifMatchHolds(const QByteArray &ifMatch, const QByteArray &etag);
+
 // What stands in a multipart/byteranges body before the bytes of each part, and at its end.
 QByteArray partHeader(const QByteArray &boundary, const QByteArray &contentType, const Span &span,
                       qint64 total);

@@ -494,6 +494,7 @@ void ArchiveExtractorTest::refusesWholeArchive_data()
     unsafe("what a partial download is", ".other.zip.part.info");
     unsafe("what another module installed", ".Other.FILES");
     unsafe("what an update leaves for its unpacking", ".mod.zip.files");
+    unsafe("the directory another module keeps", ".other.Directory");
 
     const auto link = [](const char *tag, const QByteArray &name, const QByteArray &target) {
         QTest::newRow(tag)

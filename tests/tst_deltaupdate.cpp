@@ -261,7 +261,7 @@ void DeltaUpdateTest::answersShortOfTheirRanges_fallBack()
     // Each answer names the end asked for but brings ten bytes of it, with no fault on the
     // way: asking again for ever would keep the download busy for good.
     DeltaUpdate update(m_library, m_library + QStringLiteral("/big.zip"),
-                       m_library + QStringLiteral("/.big.zip.part.changes"));
+                       m_library + QStringLiteral("/.big.zip.part.changes"), QString());
     DeltaUpdate::Next next = DeltaUpdate::Next::Request;
     for (int request = 0; next == DeltaUpdate::Next::Request && request < 20; ++request) {
         update.nextRanges();

@@ -3,6 +3,7 @@
 // plus the user's own files; damage shows in the library table and a repair sends only what
 // was damaged.
 #include "archive/archiveextractor.h"
+#include "archive/archivetail.h"
 #include "library/libraryindex.h"
 #include "support/files.h"
 #include "support/serviceprocess.h"
@@ -206,20 +207,36 @@ void ExactUpdateTest::update_equalsFreshInstallPlusUserFiles()
                   file.key() + '\n';
     }
     QCOMPARE(fileContent(library + QStringLiteral("/.lesson.files")), listed);
+    // The directory kept for a repair is the new archive's, however it came.
+    ArchiveTail kept;
+    QVERIFY(kept.read(library + QStringLiteral("/.lesson.directory")));
+    QVERIFY(kept.total == next.size() && !kept.tail.isEmpty() && next.endsWith(kept.tail));
 }
 
 void ExactUpdateTest::damagedModule_flaggedAndRepaired_data()
 {
     QTest::addColumn<bool>("folderGone");
+    QTest::addColumn<bool>("downloaded");
+    QTest::addColumn<QString>("republished");
     QTest::addColumn<QString>("flag");
-    // Only the damaged entries travel; without the folder, the whole archive.
-    QTest::newRow("a page deleted, a film cut short") << false << "2 files damaged";
-    QTest::newRow("the module's folder gone") << true << "16 files damaged";
+    // Only the damaged entries travel, with the archive's directory unless a download kept it;
+    // without the folder, the whole archive.
+    QTest::newRow("a page deleted, a film cut short") << false << false << ""
+                                                      << "2 files damaged";
+    QTest::newRow("the same, installed by a download") << false << true << ""
+                                                       << "2 files damaged";
+    QTest::newRow("the archive since republished as another, of the same version")
+        << false << true << "page renamed"
+        << "2 files damaged";
+    QTest::newRow("the module's folder gone") << true << false << ""
+                                              << "16 files damaged";
 }
 
 void ExactUpdateTest::damagedModule_flaggedAndRepaired()
 {
     QFETCH(bool, folderGone);
+    QFETCH(bool, downloaded);
+    QFETCH(QString, republished);
     QFETCH(QString, flag);
     // Installed and damaged before the window starts, which finds the damage at start-up.
     removeLibraryFolder();
@@ -227,9 +244,31 @@ void ExactUpdateTest::damagedModule_flaggedAndRepaired()
     QVERIFY(QDir().mkpath(library));
     const QMap<QByteArray, QByteArray> files = moduleFiles(QString());
     const QByteArray archive = moduleArchive(files);
-    QVERIFY(install(archive, library, m_scratch->path()));
-    QVERIFY(LibraryIndex::merge(library, record(QStringLiteral("1.0"), QString())).ok);
-    const QMap<QString, QByteArray> whole = libraryTree(library);
+    const auto service = serve(archive, QStringLiteral("1.0"), QStringList());
+    QVERIFY2(!service->url().isEmpty(), qPrintable(service->errors()));
+    const QJsonObject served = record(QStringLiteral("1.0"), service->url() + archiveLink);
+    if (downloaded) {
+        openWindow();
+        invoke("refreshModuleList", Q_ARG(QJsonArray, QJsonArray{served}));
+        auto *list = widget<QListView>("listView");
+        emit list->clicked(list->model()->index(0, 0));
+        widget<QPushButton>("downloadModuleButton")->click();
+        QTRY_COMPARE_WITH_TIMEOUT(bytesSent(service->errors(), archiveLink), qint64(archive.size()),
+                                  20000);
+        QTRY_VERIFY(QFile::exists(library + QStringLiteral("/lesson/index.html")));
+    } else {
+        QVERIFY(install(archive, library, m_scratch->path()));
+        QVERIFY(LibraryIndex::merge(library, served).ok);
+    }
+    const qint64 installBytes = bytesSent(service->errors(), archiveLink);
+    QMap<QString, QByteArray> whole = libraryTree(library);
+    if (!republished.isEmpty()) {
+        const QByteArray other = moduleArchive(moduleFiles(republished));
+        writeFile(m_scratch->filePath(QStringLiteral("catalogue")) + archiveLink, other);
+        const QString expected = m_scratch->filePath(QStringLiteral("expected"));
+        QVERIFY(QDir().mkpath(expected) && install(other, expected, m_scratch->path()));
+        whole = libraryTree(expected);
+    }
     if (folderGone) {
         QVERIFY(QDir(library + QStringLiteral("/lesson")).removeRecursively());
     } else {
@@ -239,8 +278,7 @@ void ExactUpdateTest::damagedModule_flaggedAndRepaired()
 
     openWindow();
     QVERIFY(showWindow());
-    const auto service = serve(archive, QStringLiteral("1.0"), QStringList());
-    QVERIFY2(!service->url().isEmpty(), qPrintable(service->errors()));
+    invoke("refreshModuleList", Q_ARG(QJsonArray, QJsonArray{served}));
     auto *table = widget<QTableWidget>("moduleTable");
     QTRY_COMPARE(table->rowCount(), 1);
     QTRY_VERIFY(table->item(0, 1) && table->item(0, 1)->text() == "Lesson\n" + flag);
@@ -250,13 +288,17 @@ void ExactUpdateTest::damagedModule_flaggedAndRepaired()
     QTRY_VERIFY_WITH_TIMEOUT(table->item(0, 1) && table->item(0, 1)->text() == "Lesson", 20000);
     QCOMPARE(table->item(0, 0)->checkState(), Qt::Unchecked);
     QCOMPARE(libraryTree(library), whole);
-    QTRY_VERIFY(bytesSent(service->errors(), archiveLink) > 0);
-    if (folderGone)
+    QTRY_VERIFY(bytesSent(service->errors(), archiveLink) > installBytes);
+    const qint64 sent = bytesSent(service->errors(), archiveLink) - installBytes;
+    // The archive that replaced the one installed is read by ranges too.
+    QVERIFY2(sent < archive.size() / 2 || folderGone, qPrintable(service->errors()));
+    if (folderGone || !republished.isEmpty())
         return;
-    // The two damaged entries, the end of the archive and the neighbours joined to them.
+    // The two damaged entries and the neighbours joined to them, the end of the archive too
+    // where no directory was kept.
     const qint64 damagedBytes = files.value("lesson/media/m3.bin").size() +
                                 files.value("lesson/removed.html").size() + 2 * 100;
-    QVERIFY2(bytesSent(service->errors(), archiveLink) <= damagedBytes * 105 / 100 + 64 * 1024,
+    QVERIFY2(sent <= damagedBytes * 105 / 100 + (downloaded ? 0 : 64 * 1024),
              qPrintable(service->errors()));
     QVERIFY(archive.size() > 2 * (damagedBytes + 64 * 1024));
 }

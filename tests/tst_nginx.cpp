@@ -273,7 +273,7 @@ void NginxTest::ranges_areReadAsNginxSendsThem_data()
     QTest::addColumn<QString>("location");
     QTest::addColumn<QByteArray>("range");
     // "" for none, "etag" and "date" for the archive's own validators, "W/etag" for its ETag
-    // made weak, anything else as it stands.
+    // made weak, anything else as it stands; after "If-Match " it goes in an If-Match instead.
     QTest::addColumn<QByteArray>("ifRange");
     QTest::addColumn<int>("status");
     // As the client reads them: "first-last" pairs, "end" for the last byte.
@@ -312,6 +312,11 @@ void NginxTest::ranges_areReadAsNginxSendsThem_data()
         << archives << QByteArray("bytes=10-19") << QByteArray("date") << 206 << "10-19" << true;
     QTest::newRow("If-Range, an older date")
         << archives << QByteArray("bytes=10-19") << past << 200 << "0-end" << true;
+    QTest::newRow("If-Match, the ETag") << archives << QByteArray("bytes=10-19")
+                                        << QByteArray("If-Match etag") << 206 << "10-19" << true;
+    QTest::newRow("If-Match, a stale ETag")
+        << archives << QByteArray("bytes=10-19") << QByteArray("If-Match \"5f1e2d3c-1000\"") << 412
+        << "" << true;
     QTest::newRow("max_ranges 1, one range")
         << "/one-range/" << QByteArray("bytes=10-19") << QByteArray() << 206 << "10-19" << false;
     QTest::newRow("max_ranges 1, two ranges") << "/one-range/" << QByteArray("bytes=10-19,30-39")
@@ -339,8 +344,9 @@ void NginxTest::ranges_areReadAsNginxSendsThem()
         QByteArray validator = ifRange;
         validator.replace("etag", whole.headers.value("etag"));
         validator.replace("date", whole.headers.value("last-modified"));
+        const bool match = validator.startsWith("If-Match ");
         if (!validator.isEmpty())
-            headers.insert("If-Range", validator);
+            headers.insert(match ? "If-Match" : "If-Range", validator.mid(match ? 9 : 0));
         return httpGet(&m_network, url, "identity", headers);
     };
     const HttpAnswer answer = ask(m_nginx->baseUrl() + location + rangedArchive);

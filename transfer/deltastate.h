@@ -1,8 +1,8 @@
 #pragma once
 
+#include "archive/archivetail.h"
 #include "transfer/httpranges.h"
 
-#include <QByteArray>
 #include <QString>
 #include <QVector>
 
@@ -12,12 +12,7 @@
 // entry of the archive of the changes before it is unpacked.
 struct DeltaState
 {
-    QString link;
-    QByteArray etag;
-    QByteArray lastModified;
-    qint64 total = -1;
-    qint64 tailStart = 0;
-    QByteArray tail;
+    ArchiveTail archive;
     QVector<int> wanted;
     QVector<HttpRanges::Span> held;
     qint64 fetched = 0;

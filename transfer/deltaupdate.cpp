@@ -8,8 +8,6 @@
 #include <QDebug>
 #include <QUrl>
 
-#include <algorithm>
-
 namespace {
 
 // The first request asks for this much of the archive's end: the end record and the
@@ -33,7 +31,7 @@ using Kind = ZipDirectory::Kind;
 } // namespace
 
 bool DeltaUpdate::worthTrying(const QString &libraryFolder, const QString &moduleId,
-                              const QString &link)
+                              const QString &link, QString *installedVersion)
 {
     const QString scheme = QUrl(link, QUrl::TolerantMode).scheme();
     if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
@@ -41,15 +39,20 @@ bool DeltaUpdate::worthTrying(const QString &libraryFolder, const QString &modul
     QVector<LibraryIndex::Line> lines;
     if (!LibraryIndex::read(libraryFolder, &lines).ok)
         return false;
-    return std::any_of(lines.cbegin(), lines.cend(), [&moduleId](const LibraryIndex::Line &line) {
-        return line.isRecord && CatalogRecord(line.record).id() == moduleId;
-    });
+    for (const LibraryIndex::Line &line : qAsConst(lines)) {
+        const CatalogRecord record(line.record);
+        if (line.isRecord && record.id() == moduleId) {
+            *installedVersion = record.version();
+            return true;
+        }
+    }
+    return false;
 }
 
 DeltaUpdate::DeltaUpdate(const QString &libraryFolder, const QString &archivePath,
-                         const QString &workPath)
+                         const QString &workPath, const QString &link)
     : m_libraryFolder(libraryFolder), m_archivePath(archivePath), m_workPath(workPath),
-      m_work(workPath)
+      m_link(link), m_work(workPath)
 {
 }
 
@@ -63,44 +66,72 @@ DeltaUpdate::~DeltaUpdate()
     QFile::remove(statePath());
 }
 
-bool DeltaUpdate::resume(const QString &link)
+bool DeltaUpdate::resume()
 {
     if (!QFile::exists(statePath()))
         return false;
     auto state = std::make_unique<DeltaState>();
-    if (!state->read(statePath(), link) || !QFile::exists(m_workPath)) {
+    if (!state->read(statePath(), m_link) || !QFile::exists(m_workPath)) {
         // Of another link, or not written by us: the update starts afresh and replaces it.
         qDebug().noquote() << "Not going on with the update recorded in" << statePath()
-                           << ": it is not one of" << link;
+                           << ": it is not one of" << m_link;
         return false;
     }
-    if (m_directory.parse(state->tail, state->tailStart, state->total) !=
-            ZipDirectory::Outcome::Read ||
-        m_directory.entries().isEmpty()) {
+    if (!takeUp(state->archive)) {
         qDebug().noquote() << "Not going on with the update recorded in" << statePath()
                            << ": its directory cannot be read";
+        return false;
+    }
+    m_fetched = m_tail.size();
+    m_resumed = std::move(state);
+    return true;
+}
+
+bool DeltaUpdate::reuseKeptTail()
+{
+    const QString path =
+        ArchiveTail::pathFor(m_libraryFolder, InstallRecord::moduleIdOf(m_archivePath));
+    ArchiveTail kept;
+    // Only an ETag can ask for that archive and no other.
+    if (!kept.read(path) || kept.link != m_link || kept.etag.isEmpty() || kept.tail.isEmpty())
+        return false;
+    if (!takeUp(kept)) {
+        qDebug().noquote() << "The directory kept in" << path << "cannot be read";
+        return false;
+    }
+    m_reusesKeptTail = true;
+    return true;
+}
+
+bool DeltaUpdate::takeUp(const ArchiveTail &archive)
+{
+    if (m_directory.parse(archive.tail, archive.tailStart, archive.total) !=
+            ZipDirectory::Outcome::Read ||
+        m_directory.entries().isEmpty()) {
         m_directory = ZipDirectory();
         return false;
     }
-    m_etag = state->etag;
-    m_lastModified = state->lastModified;
-    m_validator = m_etag.isEmpty() ? m_lastModified : m_etag;
-    m_total = state->total;
-    m_tail = state->tail;
-    m_tailStart = state->tailStart;
-    m_fetched = m_tail.size();
+    m_etag = archive.etag;
+    m_lastModified = archive.lastModified;
+    m_validator = archive.validator();
+    m_total = archive.total;
+    m_tail = archive.tail;
+    m_tailStart = archive.tailStart;
     m_entryCount = m_directory.entries().size();
-    m_resumed = std::move(state);
     m_phase = Phase::Comparing;
     return true;
 }
 
-void DeltaUpdate::keep(const QString &link)
+ArchiveTail DeltaUpdate::version() const
+{
+    return {m_link, m_etag, m_lastModified, m_total, m_tailStart, m_tail};
+}
+
+void DeltaUpdate::keep()
 {
     if (m_phase != Phase::Fetching || !m_compact || !m_work.flush())
         return;
-    const DeltaState state{link,   m_etag,   m_lastModified,    m_total,  m_tailStart,
-                           m_tail, m_wanted, m_compact->held(), m_fetched};
+    const DeltaState state{version(), m_wanted, m_compact->held(), m_fetched};
     m_kept = state.write(statePath());
 }
 
@@ -298,7 +329,6 @@ DeltaUpdate::Next DeltaUpdate::finishFetching()
         return fallBack(QStringLiteral("the archive of the changes cannot be written: ") +
                         m_work.errorString());
     m_work.close();
-    m_tail = QByteArray();
     m_phase = Phase::Checking;
     return Next::Check;
 }
@@ -411,13 +441,17 @@ DeltaUpdate::Next DeltaUpdate::saveWhole()
         m_work.write(m_tail) != m_tail.size() || !m_work.flush())
         return fallBack(QStringLiteral("the archive cannot be written: ") + m_work.errorString());
     m_work.close();
-    m_tail = QByteArray();
     QFile::remove(InstallRecord::pendingPathFor(m_archivePath));
     return save() ? Next::Saved : fallBack(QStringLiteral("the archive cannot be saved"));
 }
 
 bool DeltaUpdate::save()
 {
+    // The archive's version and directory, for the module to keep once it is installed.
+    const QString pending = ArchiveTail::pendingPathFor(m_archivePath);
+    if (!version().write(pending))
+        QFile::remove(pending);
+    m_tail = QByteArray();
     if (!ArchivePath::putInPlace(m_workPath, m_archivePath))
         return false;
     QFile::remove(statePath());
@@ -430,9 +464,11 @@ QString DeltaUpdate::summary() const
     if (!m_compact)
         return QStringLiteral("the whole archive, %1 bytes, came with the end asked for")
             .arg(m_total);
-    return QStringLiteral("updated by ranges: fetched %1 of %2 entries, %3 of %4 bytes")
+    return QStringLiteral("updated by ranges: fetched %1 of %2 entries, %3 of %4 bytes%5")
         .arg(m_compact->entryCount())
         .arg(m_entryCount)
         .arg(m_fetched)
-        .arg(m_total);
+        .arg(m_total)
+        .arg(m_reusesKeptTail ? QStringLiteral(", with the directory kept at installation")
+                              : QString());
 }

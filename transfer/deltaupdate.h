@@ -37,18 +37,25 @@ public:
         FallBack, // fetch the whole archive instead; reason() says why
     };
 
-    // True when the library index lists moduleId and link is an HTTP one.
+    // True when the library index lists moduleId and link is an HTTP one; the version it lists
+    // goes into installedVersion.
     static bool worthTrying(const QString &libraryFolder, const QString &moduleId,
-                            const QString &link);
+                            const QString &link, QString *installedVersion);
 
     // workPath is where the archive of the changes is put together.
-    DeltaUpdate(const QString &libraryFolder, const QString &archivePath, const QString &workPath);
+    DeltaUpdate(const QString &libraryFolder, const QString &archivePath, const QString &workPath,
+                const QString &link);
     ~DeltaUpdate();
 
-    // Takes up what a failed update of link's archive fetched; the comparison comes next.
-    bool resume(const QString &link);
+    // Takes up what a failed update of the link's archive fetched; the comparison comes next.
+    bool resume();
+    // Takes up the directory kept when the module was installed from the link's archive, which
+    // the link holds still if the catalogue's version is the one installed; the comparison
+    // comes next, and the first request asks for the changed entries under its version.
+    bool reuseKeptTail();
+    bool reusesKeptTail() const { return m_reusesKeptTail; }
     // The download fails: what has been fetched stays on disk for the next one to resume.
-    void keep(const QString &link);
+    void keep();
 
     // What the next request asks for, and its If-Range validator (empty for the first).
     QVector<HttpRanges::Wanted> nextRanges();
@@ -96,6 +103,8 @@ private:
         return false;
     }
     bool take(const ByteRangeReader::Piece &piece);
+    bool takeUp(const ArchiveTail &archive);
+    ArchiveTail version() const;
     Next readDirectory();
     Next saveWhole();
     Next finishFetching();
@@ -105,6 +114,7 @@ private:
     const QString m_libraryFolder;
     const QString m_archivePath;
     const QString m_workPath;
+    const QString m_link;
     Phase m_phase = Phase::Tail;
     QString m_reason;
 
@@ -129,6 +139,7 @@ private:
     // What an earlier download had fetched, until the comparison tells whether it still serves.
     std::unique_ptr<DeltaState> m_resumed;
     bool m_kept = false;
+    bool m_reusesKeptTail = false;
     // The files of the whole new version, which the archive of the changes does not list.
     InstallRecord m_record;
 

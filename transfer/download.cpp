@@ -1,6 +1,7 @@
 #include "transfer/download.h"
 
 #include "archive/archivepath.h"
+#include "archive/archivetail.h"
 #include "archive/diskspace.h"
 #include "archive/installrecord.h"
 #include "transfer/httpranges.h"
@@ -45,7 +46,7 @@ Download::~Download()
     if (m_reply)
         m_reply->disconnect(this);
     if (m_delta)
-        m_delta->keep(m_link);
+        m_delta->keep();
 }
 
 void Download::start(QNetworkAccessManager *network, const QString &link)
@@ -56,13 +57,15 @@ void Download::start(QNetworkAccessManager *network, const QString &link)
                                  QDateTime::currentDateTime().addDays(-partLifeDays));
     // A part kept for resuming is nearer the whole archive than any update could be.
     PartialDownload::Version held;
+    QString installedVersion;
     if (m_partial.heldFor(m_link, &held) == 0 &&
-        DeltaUpdate::worthTrying(m_libraryFolder, moduleId(), m_link))
-        m_delta =
-            std::make_unique<DeltaUpdate>(m_libraryFolder, m_archivePath, m_partial.changesPath());
-    // An update that an earlier download left half done goes on from what it fetched, once
-    // the worker has compared the installed files again.
-    if (m_delta && m_delta->resume(m_link)) {
+        DeltaUpdate::worthTrying(m_libraryFolder, moduleId(), m_link, &installedVersion))
+        startUpdate();
+    // An update that an earlier download left half done goes on from what it fetched; a repair
+    // of the version installed starts from the directory kept at its installation. Either way
+    // the worker compares the installed files first.
+    if (m_delta && (m_delta->resume() || (installedVersion == CatalogRecord(m_record).version() &&
+                                          m_delta->reuseKeptTail()))) {
         emit wantsComparison(m_delta->comparison());
         return;
     }
@@ -116,6 +119,10 @@ void Download::request()
         request.setRawHeader("Range", HttpRanges::rangeHeader(m_delta->nextRanges()));
         if (!m_delta->validator().isEmpty())
             request.setRawHeader("If-Range", m_delta->validator());
+        // Ranges placed by a directory kept from before are of that archive only: a server
+        // that holds another sends nothing rather than the whole of it.
+        if (m_delta->reusesKeptTail())
+            request.setRawHeader("If-Match", m_delta->validator());
     } else if (!openBody()) {
         // Reported once control is back in the event loop, as every other end is.
         QMetaObject::invokeMethod(
@@ -213,6 +220,14 @@ bool Download::rangesStarted(int status)
         m_answer = Answer::Ranges;
         return true;
     }
+    if (status == 412 && m_delta->reusesKeptTail()) {
+        // The link holds another archive than the one installed, under the same version: the
+        // update reads its directory instead.
+        startUpdate();
+        dropReply();
+        request();
+        return true;
+    }
     if (status == 200 && m_delta->takesOneRangeAtATime(etag, lastModified)) {
         // Rather than the whole archive, the ranges one at a time.
         dropReply();
@@ -236,6 +251,12 @@ bool Download::rangesStarted(int status)
         return true;
     }
     return false;
+}
+
+void Download::startUpdate()
+{
+    m_delta = std::make_unique<DeltaUpdate>(m_libraryFolder, m_archivePath, m_partial.changesPath(),
+                                            m_link);
 }
 
 void Download::fallBack()
@@ -404,7 +425,7 @@ void Download::transferEnded()
     }
     // What an update fetched stays, as a part does, for the next download to go on with.
     if (m_delta)
-        m_delta->keep(m_link);
+        m_delta->keep();
     PartialDownload::Version held;
     if (m_partial.heldFor(m_link, &held) == 0)
         m_partial.remove();
@@ -414,8 +435,13 @@ void Download::transferEnded()
 bool Download::save()
 {
     // A whole archive lists its files itself; a record left by an update by ranges that was
-    // never unpacked belongs to another archive.
+    // never unpacked belongs to another archive. Its version is kept with its directory once
+    // it is installed.
     QFile::remove(InstallRecord::pendingPathFor(m_archivePath));
+    const QString version = ArchiveTail::pendingPathFor(m_archivePath);
+    if (!ArchiveTail{m_link, m_version.etag, m_version.lastModified, m_version.length, 0, {}}.write(
+            version))
+        QFile::remove(version);
     if (!ArchivePath::putInPlace(m_partial.bodyPath(), m_archivePath)) {
         m_reason = tr("the archive could not be saved in the library folder");
         m_error = QStringLiteral("cannot rename %1 to %2").arg(m_partial.bodyPath(), m_archivePath);

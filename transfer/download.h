@@ -94,6 +94,7 @@ private:
     void request();
     bool openBody();
     bool rangesStarted(int status);
+    void startUpdate();
     void goOn(DeltaUpdate::Next next);
     void fallBack();
     void dropUpdate(const QString &reason);

@@ -1,6 +1,7 @@
 #include "worker/module.h"
 
 #include "archive/archiveextractor.h"
+#include "archive/archivetail.h"
 #include "archive/installrecord.h"
 #include "library/librarycopier.h"
 #include "transfer/cataloguebaseurl.h"
@@ -116,6 +117,7 @@ void Module::unzipFile(QString filename, QString directoryName)
     // The archive has served its purpose whether or not it could be unpacked.
     QFile::remove(filename);
     QFile::remove(InstallRecord::pendingPathFor(filename));
+    QFile::remove(ArchiveTail::pendingPathFor(filename));
     if (!result.ok)
         qDebug().noquote() << "Unpacking" << filename << "failed:" << result.described();
     // The typed answer goes first, so that the module is in the index by the time the window

@@ -52,8 +52,9 @@ QString compareTrees(const QString &expected, const QString &actual, const QStri
         have.removeAll(left);
     }
     // The client keeps its own files at the top of a library: a record of what each module
-    // installed, and the start page.
-    const QRegularExpression clientFile(QStringLiteral("^(\\.[^/]*\\.files|Start Here\\.html)$"));
+    // installed, the directory of the archive it came from, and the start page.
+    const QRegularExpression clientFile(
+        QStringLiteral("^(\\.[^/]*\\.(files|directory)|Start Here\\.html)$"));
     for (QStringList *entries : {&want, &have}) {
         entries->erase(std::remove_if(entries->begin(), entries->end(),
                                       [&](const QString &entry) {

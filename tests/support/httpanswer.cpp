@@ -60,6 +60,9 @@ QString partsOf(const HttpAnswer &answer, qint64 size, QByteArray *placed)
         *placed = answer.body;
         return spanText(0, size - 1, size);
     }
+    // A precondition that failed: nothing of the resource, whatever page says so.
+    if (answer.status == 412)
+        return QString();
     const QByteArray boundary = HttpRanges::multipartBoundary(answer.headers.value("content-type"));
     QVector<ByteRangeReader::Piece> pieces;
     if (answer.status == 206 && !boundary.isEmpty()) {

@@ -57,10 +57,17 @@ struct TestServer::Private
 namespace {
 
 // The part of body the request's Range asks for, with the status that goes with it; the
-// whole body when there is no Range or If-Range names another version.
+// whole body when there is no Range or If-Range names another version; nothing, with 412, when
+// If-Match names another version.
 int applyRanges(const httplib::Request &request, const TestServer::Answer &answer,
                 httplib::Response &response, QByteArray *body)
 {
+    if (answer.status == 200 && request.has_header("If-Match") &&
+        !HttpRanges::ifMatchHolds(QByteArray::fromStdString(request.get_header_value("If-Match")),
+                                  answer.etag)) {
+        body->clear();
+        return 412;
+    }
     if (!answer.ranges || !request.has_header("Range"))
         return answer.status;
     if (request.has_header("If-Range") &&
