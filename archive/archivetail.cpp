@@ -5,7 +5,6 @@
 #include "archive/ziparchivefile.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QJsonDocument>
 #include <QSaveFile>
 
@@ -24,13 +23,12 @@ qint64 number(const QJsonValue &value)
 
 QString ArchiveTail::pathFor(const QString &libraryFolder, const QString &moduleId)
 {
-    return libraryFolder + QStringLiteral("/.") + moduleId + EntryPath::directorySuffix;
+    return EntryPath::moduleFile(libraryFolder, moduleId, EntryPath::directorySuffix);
 }
 
 QString ArchiveTail::pendingPathFor(const QString &archivePath)
 {
-    const QFileInfo archive(archivePath);
-    return archive.path() + QStringLiteral("/.") + archive.fileName() + EntryPath::directorySuffix;
+    return EntryPath::pendingFile(archivePath, EntryPath::directorySuffix);
 }
 
 void ArchiveTail::keepAfterInstall(const QString &archivePath, const ZipArchiveFile &archive,

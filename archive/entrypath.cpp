@@ -2,6 +2,7 @@
 
 #include "archive/drivename.h"
 
+#include <QFileInfo>
 #include <QStringList>
 #include <QVector>
 
@@ -88,6 +89,17 @@ bool linkStaysInside(const QString &linkPath, const QString &target)
         }
     }
     return true;
+}
+
+QString moduleFile(const QString &libraryFolder, const QString &moduleId, const QString &suffix)
+{
+    return libraryFolder + QStringLiteral("/.") + moduleId + suffix;
+}
+
+QString pendingFile(const QString &archivePath, const QString &suffix)
+{
+    const QFileInfo archive(archivePath);
+    return moduleFile(archive.path(), archive.fileName(), suffix);
 }
 
 bool isClientFile(const QString &path, const QString &archiveName)

@@ -20,6 +20,11 @@ inline const QString partSuffix = QStringLiteral(".zip.part");
 inline const QString recordSuffix = QStringLiteral(".files");
 inline const QString directorySuffix = QStringLiteral(".directory");
 
+// A module's hidden file of the kind suffix names in libraryFolder, and the one a download leaves
+// beside the archive at archivePath for its unpacking to take.
+QString moduleFile(const QString &libraryFolder, const QString &moduleId, const QString &suffix);
+QString pendingFile(const QString &archivePath, const QString &suffix);
+
 // The path below the destination that an entry name stands for, in "a/b/c" form with empty
 // and "." parts dropped: empty for the destination itself ("./"), nothing when the name is
 // absolute, starts with a drive ("C:"), holds a ".." part (or any part of dots and spaces

@@ -40,13 +40,12 @@ bool parseLine(const QByteArray &line, InstallRecord::File *file)
 
 QString InstallRecord::pathFor(const QString &libraryFolder, const QString &moduleId)
 {
-    return libraryFolder + QStringLiteral("/.") + moduleId + EntryPath::recordSuffix;
+    return EntryPath::moduleFile(libraryFolder, moduleId, EntryPath::recordSuffix);
 }
 
 QString InstallRecord::pendingPathFor(const QString &archivePath)
 {
-    const QFileInfo archive(archivePath);
-    return archive.path() + QStringLiteral("/.") + archive.fileName() + EntryPath::recordSuffix;
+    return EntryPath::pendingFile(archivePath, EntryPath::recordSuffix);
 }
 
 QString InstallRecord::moduleIdOf(const QString &archivePath)
