@@ -6,7 +6,6 @@
 #include "transfer/download.h"
 #include "worker/module.h"
 
-#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QDebug>
 #include <QDir>
@@ -35,9 +34,10 @@ MainWindow::~MainWindow()
     // under way (a copy, an extraction) is finished first.
     workerThread.quit();
     // Jobs already asked for (a copy just started, an unzip) run first: the quit waits behind them.
+    // Posted to an object of the thread, which holds the event until its loop runs: a thread
+    // just started may have no event dispatcher yet.
     QMetaObject::invokeMethod(
-        QAbstractEventDispatcher::instance(&m_jobThread), [this] { m_jobThread.quit(); },
-        Qt::QueuedConnection);
+        m_jobs, [this] { m_jobThread.quit(); }, Qt::QueuedConnection);
     workerThread.wait();
     m_jobThread.wait();
     m_downloads.clear();
@@ -57,6 +57,7 @@ void MainWindow::connectWorker()
     connect(&workerThread, &QThread::finished, worker, &QObject::deleteLater);
     auto *jobs = new Module;
     jobs->moveToThread(&m_jobThread);
+    m_jobs = jobs;
     connect(&m_jobThread, &QThread::finished, jobs, &QObject::deleteLater);
 
     connect(this, &MainWindow::getTopics, worker, &Module::getTopicList);

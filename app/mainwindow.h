@@ -130,6 +130,8 @@ private:
     // Runs the extractions, copies and an update's comparisons and checks, apart from the
     // catalogue's requests.
     QThread m_jobThread;
+    // The object that runs them there, until the thread ends.
+    QObject *m_jobs = nullptr;
     QJsonArray topicArray;
     QJsonArray topicModuleArray;
     QJsonArray alphaModuleArray;
