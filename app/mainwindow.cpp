@@ -40,6 +40,9 @@ MainWindow::~MainWindow()
         m_jobs, [this] { m_jobThread.quit(); }, Qt::QueuedConnection);
     workerThread.wait();
     m_jobThread.wait();
+    // An extraction that ended meanwhile has its module recorded in the index all the same:
+    // its files are in the library.
+    QCoreApplication::sendPostedEvents(&m_extractionAnswers, QEvent::MetaCall);
     m_downloads.clear();
     delete ui;
 }
@@ -78,7 +81,8 @@ void MainWindow::connectWorker()
     connect(worker, &Module::refreshModule, this, &MainWindow::refreshModuleList);
     connect(jobs, &Module::notifyFileDone, this, &MainWindow::notifyFileComplete);
     connect(jobs, &Module::writeLog, this, &MainWindow::writeLogMessage);
-    connect(jobs, &Module::unpacked, this, &MainWindow::installExtracted);
+    connect(jobs, &Module::unpacked, &m_extractionAnswers,
+            [this](const JobResult &result) { installExtracted(result); });
     connect(jobs, &Module::copied, this, &MainWindow::copyComplete);
     connect(worker, &Module::catalogueFailed, this, &MainWindow::showCatalogueFailure);
     connect(jobs, &Module::installedCompared, this, &MainWindow::installedCompared);

@@ -132,6 +132,9 @@ private:
     QThread m_jobThread;
     // The object that runs them there, until the thread ends.
     QObject *m_jobs = nullptr;
+    // Receives the extractions' answers, so that those still on their way when the window
+    // closes can be taken in alone.
+    QObject m_extractionAnswers;
     QJsonArray topicArray;
     QJsonArray topicModuleArray;
     QJsonArray alphaModuleArray;

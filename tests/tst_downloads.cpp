@@ -135,6 +135,7 @@ private slots:
     void linkThatIsNoUrl_endsAsAFailedDownload();
     void slowBody_windowKeepsAnsweringClicks();
     void record_joinsTheIndexOnlyAfterItsArchiveIsUnpacked();
+    void closingWhileUnpacking_stillRecordsTheModule();
     void unpackFailure_recordsNothingAndLaterModulesStillInstall();
     void unsafeModuleId_isRefusedWithoutARequest_data();
     void unsafeModuleId_isRefusedWithoutARequest();
@@ -814,6 +815,20 @@ void DownloadsTest::record_joinsTheIndexOnlyAfterItsArchiveIsUnpacked()
     QVERIFY(m_log->contains(QStringLiteral("File Unzipping Complete:  \"success\"")));
     QCOMPARE(m_statusLines, QStringList{QStringLiteral("Module m1 1.0 is installed")});
     QTRY_COMPARE(widget<QTableWidget>("moduleTable")->rowCount(), 1);
+}
+
+void DownloadsTest::closingWhileUnpacking_stillRecordsTheModule()
+{
+    serveArchive(QStringLiteral("m1"), 2000000);
+    listTopicModules({module(QStringLiteral("m1"))}, false);
+    clickTopicModule(0);
+    QSignalSpy unpacking(m_window.get(), &MainWindow::unzip);
+    widget<QPushButton>("downloadModuleButton")->click();
+    QVERIFY(unpacking.wait(20000));
+    // Closed before the window hears the unpacking's answer.
+    m_window.reset();
+    QCOMPARE(indexIds(), QStringList{QStringLiteral("m1")});
+    QVERIFY(installed(QStringLiteral("m1")));
 }
 
 void DownloadsTest::unpackFailure_recordsNothingAndLaterModulesStillInstall()
