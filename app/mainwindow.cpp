@@ -42,6 +42,7 @@ MainWindow::~MainWindow()
     m_jobThread.wait();
     // An extraction that ended meanwhile has its module recorded in the index all the same:
     // its files are in the library.
+    m_closing = true;
     QCoreApplication::sendPostedEvents(&m_extractionAnswers, QEvent::MetaCall);
     m_downloads.clear();
     delete ui;

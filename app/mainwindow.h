@@ -135,6 +135,9 @@ private:
     // Receives the extractions' answers, so that those still on their way when the window
     // closes can be taken in alone.
     QObject m_extractionAnswers;
+    // Set once the window is closing: an answer taken in then records its module and shows
+    // nothing.
+    bool m_closing = false;
     QJsonArray topicArray;
     QJsonArray topicModuleArray;
     QJsonArray alphaModuleArray;

@@ -356,7 +356,8 @@ void MainWindow::installExtracted(JobResult result)
     const CatalogRecord record(m_awaitingExtraction.take(result.path));
     if (!result.ok) {
         qDebug() << "Module" << record.id() << "was not installed:" << result.error;
-        showStatus(StatusLine::unpacked(record, result));
+        if (!m_closing)
+            showStatus(StatusLine::unpacked(record, result));
         return;
     }
     const QString libraryFolder = settings.value(moduleDirectoryKey).toString();
@@ -366,6 +367,8 @@ void MainWindow::installExtracted(JobResult result)
     const LibraryIndex::Result page = StartPage::write(libraryFolder);
     if (!page.ok)
         qWarning().noquote() << page.error;
+    if (m_closing)
+        return;
     showStatus(merged.ok ? StatusLine::unpacked(record, result) : StatusLine::notRecorded(record));
     updateModuleTable();
     checkLibrary({record.id()});
