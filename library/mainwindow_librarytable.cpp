@@ -39,28 +39,46 @@ void setUpColumns(QTableWidget *table)
     }
 }
 
-void setUpTable(QTableWidget *table, int rows)
+// Makes the rows anew when their number changed; true then.
+bool setUpTable(QTableWidget *table, int rows)
 {
-    table->clearContents();
-    table->setRowCount(rows);
+    const bool anew = table->rowCount() != rows || table->columnCount() != 5;
+    if (anew) {
+        table->clearContents();
+        table->setRowCount(rows);
+    }
     if (table->columnCount() != 5)
         setUpColumns(table);
     // The columns take their widths again at every refresh, even after the user dragged them.
     for (int column = 0; column < 5; ++column)
         table->setColumnWidth(column, columnWidths[column]);
+    return anew;
 }
 
-void fillRow(QTableWidget *table, int row, const LibraryRow &data)
+// Writes the items of the row whose texts differ from data's (all of them for a row made anew;
+// none for a line that is not a record) and ticks it as data is flagged; true when a text
+// changed, and with it perhaps the row's height.
+bool writeRow(QTableWidget *table, int row, const LibraryRow &data)
 {
-    auto *check = new QTableWidgetItem;
-    check->setCheckState(data.flagged() ? Qt::Checked : Qt::Unchecked);
-    QTableWidgetItem *const items[] = {
-        check, new QTableWidgetItem(data.nameText()), new QTableWidgetItem(data.version),
-        new QTableWidgetItem(data.size), new QTableWidgetItem(data.id)};
+    const QString texts[] = {QString(), data.nameText(), data.version, data.size, data.id};
+    bool changed = false;
     for (int column = 0; column < 5; ++column) {
-        items[column]->setTextAlignment(columnAlignments[column]);
-        table->setItem(row, column, items[column]);
+        const QTableWidgetItem *item = table->item(row, column);
+        if (!data.isRecord) {
+            changed = changed || item != nullptr;
+            delete table->takeItem(row, column);
+            continue;
+        }
+        if (item && item->text() == texts[column])
+            continue;
+        auto *written = new QTableWidgetItem(texts[column]);
+        written->setTextAlignment(columnAlignments[column]);
+        table->setItem(row, column, written);
+        changed = true;
     }
+    if (data.isRecord)
+        table->item(row, 0)->setCheckState(data.flagged() ? Qt::Checked : Qt::Unchecked);
+    return changed;
 }
 
 } // namespace
@@ -76,15 +94,18 @@ void MainWindow::updateModuleTable()
         qDebug().noquote() << read.error;
 
     QTableWidget *table = ui->moduleTable;
-    setUpTable(table, lines.size());
+    const bool anew = setUpTable(table, lines.size());
     const QVector<LibraryRow> rows =
         libraryRows(lines, topicModuleArray, m_topicModuleArrayIds, m_damagedFiles);
+    // A new list usually changes few rows, if any: only those are written and measured again,
+    // since measuring thousands of rows costs as much as showing the list. A line that is not a
+    // record keeps its place as an empty row.
     for (int row = 0; row < rows.size(); ++row) {
-        // A line that is not a record keeps its place as an empty row.
-        if (rows.at(row).isRecord)
-            fillRow(table, row, rows.at(row));
+        if (writeRow(table, row, rows.at(row)) && !anew)
+            table->resizeRowToContents(row);
     }
-    table->resizeRowsToContents();
+    if (anew)
+        table->resizeRowsToContents();
 }
 
 void MainWindow::checkLibrary(const QStringList &moduleIds)

@@ -232,6 +232,8 @@ void LibraryTableTest::rows_comparedOnlyWithTheListedModules()
     QCOMPARE(table()->item(0, 0)->checkState(), Qt::Checked);
     QCOMPARE(table()->item(1, 0)->checkState(), Qt::Unchecked);
     QCOMPARE(table()->item(1, 1)->text(), QStringLiteral("Module m2"));
+    // Its name lost the line of its new version, and its row that height.
+    QVERIFY(table()->rowHeight(1) < table()->rowHeight(0));
 }
 
 void LibraryTableTest::lineThatIsNotARecord_keepsAnEmptyRow()
